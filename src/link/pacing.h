@@ -1,0 +1,24 @@
+#pragma once
+// Every fixed pause of the protocol goes through one Pacing object. The program sleeps;
+// tests hand in a clock that writes the pause down and returns at once.
+
+#include <chrono>
+
+namespace quilex {
+
+class Pacing {
+public:
+    virtual ~Pacing() = default;
+    virtual void pause(std::chrono::milliseconds duration) = 0;
+    void pauseMs(int ms) { pause(std::chrono::milliseconds(ms)); }
+};
+
+class SleepingPacing final : public Pacing {
+public:
+    void pause(std::chrono::milliseconds duration) override;
+};
+
+// The pacing the program uses when nobody hands it another one.
+Pacing& defaultPacing();
+
+} // namespace quilex
