@@ -1,1 +1,72 @@
-int main() { return 0; }
+// quilex-cli: the gauge's companion on the command line.
+
+#include "cli/cli_commands.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+namespace quilex::cli {
+namespace {
+
+const Command commands[] = {
+    {"devices", "list the gauges the program can reach", DevicesHelp, runDevices},
+};
+
+void printOverview(std::FILE* out)
+{
+    std::fprintf(out,
+                 "Usage: quilex-cli COMMAND [OPTIONS]\n"
+                 "       quilex-cli COMMAND --help\n"
+                 "       quilex-cli --help | --version\n"
+                 "\n"
+                 "The command line of Quilex-A, the companion program of the Quilex-A\n"
+                 "ultrasonic thickness gauge.\n"
+                 "\n"
+                 "Commands:\n");
+    for (const auto& c : commands)
+        std::fprintf(out, "  %-12s %s\n", c.name, c.synopsis);
+    std::fprintf(out,
+                 "\n"
+                 "Environment:\n"
+                 "  QUILEX_DRIVER_ROOT  folder of the gauge driver's devices (default /run/quilex/devices)\n"
+                 "  QUILEX_LIBUSB       libusb 0.1 library to load (default libusb-0.1.so.4)\n");
+}
+
+} // namespace
+} // namespace quilex::cli
+
+int main(int argc, char* argv[])
+{
+    using namespace quilex::cli;
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    if (args.isEmpty()) {
+        printOverview(stderr);
+        return ExitUsage;
+    }
+    const QString first = args.takeFirst();
+    if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
+        printOverview(stdout);
+        return ExitDone;
+    }
+    if (first == QLatin1String("--version")) {
+        std::printf("quilex-cli %s\n", QUILEX_VERSION);
+        return ExitDone;
+    }
+    for (const auto& c : commands) {
+        if (first != QLatin1String(c.name))
+            continue;
+        if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+            std::fputs(c.help, stdout);
+            return ExitDone;
+        }
+        return c.run(args);
+    }
+    std::fprintf(stderr, "quilex-cli: unknown command \"%s\"\n\n", qPrintable(first));
+    printOverview(stderr);
+    return ExitUsage;
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The command-line program's commands. Each takes its own arguments (after the command
+// word) and returns the process's exit status.
+
+#include <QStringList>
+
+namespace quilex::cli {
+
+enum ExitStatus {
+    ExitDone = 0,
+    ExitUsage = 1,
+    ExitNoGauge = 2,
+    ExitBadBlock = 3,
+    ExitFileError = 4,
+};
+
+struct Command {
+    const char* name;
+    const char* synopsis; // one line for the overview
+    const char* help;     // the whole text of "quilex-cli NAME --help"
+    int (*run)(const QStringList& args);
+};
+
+int runDevices(const QStringList& args);
+extern const char* const DevicesHelp;
+
+} // namespace quilex::cli
