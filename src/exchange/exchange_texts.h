@@ -1,0 +1,39 @@
+#pragma once
+// Texts of the exchange with the gauge: the progress dialog's titles and status labels, its
+// Cancel button and the messages of a failed exchange.
+
+#include "app/texts.h"
+#include "link/link_types.h"
+
+namespace quilex::exchange_texts {
+
+extern const TextPair ConnectionTitle; // title, mode 0
+extern const TextPair VersionReadTitle; // title, mode 1
+extern const TextPair ParametersReadTitle; // title, mode 2
+extern const TextPair DataReadTitle; // title, modes 3, 4, 6
+extern const TextPair ArchiveReadLabel; // label, mode 3
+extern const TextPair MaterialsReadLabel; // label, mode 4
+extern const TextPair MaterialsWriteLabel; // label, mode 5
+extern const TextPair SoundSpeedReadLabel; // label, mode 6
+extern const TextPair SoundSpeedWriteLabel; // label, mode 7 (display)
+extern const TextPair ReadyLabel; // label, modes 7 and 10 (end)
+extern const TextPair CheckConnectionLabel; // label, LinkStatus 2
+extern const TextPair LinkErrorLabel; // label, LinkStatus 3
+extern const TextPair NoDataLabel; // label, LinkStatus 4
+extern const TextPair CancelButton; // Cancel button
+extern const TextPair ErrorCaption; // message box caption
+extern const TextPair CrcErrorMessage; // message, failed block check
+extern const TextPair OutOfMemoryMessage; // message, out of memory
+
+// Message when a speed cell of the material grid is not a whole number; %1 is the row, 1..13.
+extern const TextPair BadSoundSpeedMessage;
+
+// The dialog's title for an exchange mode, or nullptr where the mode leaves the title as it is.
+const TextPair* modeTitle(int mode);
+// The status label for an exchange mode, or nullptr where the mode leaves the label as it is.
+// Mode 10 ends with "Ready" (it also hides the gauge bar); mode 7 first shows its own text.
+const TextPair* modeLabel(int mode);
+// The status label for a link status, or nullptr for Ok and NoLibrary (no text of their own).
+const TextPair* linkStatusLabel(LinkStatus status);
+
+} // namespace quilex::exchange_texts
