@@ -1,0 +1,24 @@
+#pragma once
+// The archive table's eight standard columns: header texts in both languages and widths.
+
+#include <QStringList>
+
+#include <array>
+
+namespace quilex {
+
+class StringGrid;
+
+inline constexpr int ArchiveColumnCount = 8;
+
+// Widths in pixels, column 0 ("№") first.
+inline constexpr std::array<int, ArchiveColumnCount> ArchiveColumnWidths{40, 92, 133, 96, 48, 46, 64, 63};
+
+// "№" and the seven column headers; languageIndex 1 is English, anything else Russian.
+QStringList archiveHeaderTexts(int languageIndex);
+
+// What a language switch does to the header row: cell (0, 0) and cells (1, 0) .. (7, 0) get the
+// standard texts, whatever the table's column count is at the time.
+void writeArchiveHeader(StringGrid& grid, int languageIndex);
+
+} // namespace quilex

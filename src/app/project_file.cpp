@@ -1,0 +1,292 @@
+#include "app/project_file.h"
+
+#include "app/windows1251.h"
+#include "link/byte_order.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <array>
+#include <cstring>
+#include <limits>
+
+namespace quilex {
+
+namespace {
+
+constexpr qsizetype HeaderSize = 8;
+constexpr qsizetype LengthSize = 4;
+
+QString pick(int languageIndex, const QString& russian, const QString& english)
+{
+    return languageIndex == 1 ? english : russian;
+}
+
+const std::uint8_t* bytesOf(QByteArrayView bytes, qsizetype offset)
+{
+    return reinterpret_cast<const std::uint8_t*>(bytes.data()) + offset;
+}
+
+// Most archive cells are short, and many are a single character (" ", a digit); those share
+// one string per byte value instead of allocating each.
+const std::array<QString, 256>& singleByteTexts()
+{
+    static const std::array<QString, 256> texts = [] {
+        std::array<QString, 256> t;
+        for (int b = 0; b < 256; ++b) {
+            const char byte = static_cast<char>(b);
+            t[static_cast<size_t>(b)] = windows1251::decode(QByteArrayView(&byte, 1));
+        }
+        return t;
+    }();
+    return texts;
+}
+
+QString decodeCell(QByteArrayView text)
+{
+    // The writer never stores a zero byte; one that is there ends the text.
+    if (const void* zero = std::memchr(text.data(), 0, static_cast<size_t>(text.size())))
+        text = text.first(static_cast<const char*>(zero) - text.data());
+    if (text.isEmpty())
+        return QString();
+    if (text.size() == 1)
+        return singleByteTexts()[static_cast<unsigned char>(text[0])];
+    return windows1251::decode(text);
+}
+
+QString cellName(int languageIndex, qint64 column, qint64 row)
+{
+    return pick(languageIndex, QStringLiteral("ячейка (%1, %2)"), QStringLiteral("cell (%1, %2)"))
+        .arg(column)
+        .arg(row);
+}
+
+QString noConverter(int languageIndex)
+{
+    return pick(languageIndex, QStringLiteral("в этой сборке Qt нет кодировки Windows-1251"),
+                QStringLiteral("this Qt build has no Windows-1251 conversion"));
+}
+
+QString readFailure(const QString& path, const QString& problem, int languageIndex)
+{
+    return pick(languageIndex, QStringLiteral("Проект «%1» не открыт: %2. Таблица не изменена."),
+                QStringLiteral("The project \"%1\" was not opened: %2. The table is unchanged."))
+        .arg(QDir::toNativeSeparators(path), problem);
+}
+
+QString writeFailure(const QString& path, const QString& problem, int languageIndex)
+{
+    return pick(languageIndex,
+                QStringLiteral("Проект «%1» не сохранён: %2. Прежний файл с этим именем не изменён."),
+                QStringLiteral("The project \"%1\" was not saved: %2. Any earlier file of that name "
+                               "is left as it was."))
+        .arg(QDir::toNativeSeparators(path), problem);
+}
+
+} // namespace
+
+QByteArray encodeProject(const StringGrid& grid)
+{
+    const int cols = grid.colCount();
+    const int rows = grid.rowCount();
+    // The file runs column by column, but the grid keeps its cells row by row: walking it by
+    // rows into one buffer per column and joining them keeps the walk in cache order.
+    std::vector<std::vector<char>> columns(static_cast<size_t>(cols));
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            std::vector<char>& out = columns[static_cast<size_t>(c)];
+            const QString& text = grid.cell(c, r);
+            const size_t at = out.size();
+            // One UTF-16 unit never takes more than one byte.
+            out.resize(at + LengthSize + static_cast<size_t>(text.size()));
+            const qsizetype length = windows1251::encodeInto(text, out.data() + at + LengthSize);
+            writeI32le(reinterpret_cast<std::uint8_t*>(out.data() + at), static_cast<std::int32_t>(length));
+            out.resize(at + LengthSize + static_cast<size_t>(length));
+        }
+    }
+    qsizetype total = HeaderSize;
+    for (const auto& column : columns)
+        total += static_cast<qsizetype>(column.size());
+    QByteArray bytes(total, Qt::Uninitialized);
+    auto* p = reinterpret_cast<std::uint8_t*>(bytes.data());
+    writeI32le(p, cols);
+    writeI32le(p + 4, rows);
+    p += HeaderSize;
+    for (auto& column : columns) {
+        if (!column.empty())
+            std::memcpy(p, column.data(), column.size());
+        p += column.size();
+        std::vector<char>().swap(column);
+    }
+    return bytes;
+}
+
+std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& contents, int languageIndex)
+{
+    const qsizetype size = bytes.size();
+    if (size < HeaderSize) {
+        return pick(languageIndex, QStringLiteral("файл длиной %1 байт короче 8-байтного заголовка"),
+                    QStringLiteral("the file is %1 bytes long, shorter than its 8-byte header"))
+            .arg(size);
+    }
+    const std::int32_t cols = readI32le(bytesOf(bytes, 0));
+    const std::int32_t rows = readI32le(bytesOf(bytes, 4));
+    if (cols < 0 || rows < 0) {
+        return pick(languageIndex, QStringLiteral("отрицательное число столбцов или строк (%1 × %2)"),
+                    QStringLiteral("negative column or row count (%1 x %2)"))
+            .arg(cols)
+            .arg(rows);
+    }
+    // Every cell takes at least its 4-byte length, which bounds the counts by the file's size
+    // before anything is allocated for them.
+    const qint64 cellCount = qint64{cols} * rows;
+    if (cellCount > (size - HeaderSize) / LengthSize) {
+        return pick(languageIndex,
+                    QStringLiteral("%1 столбцов × %2 строк не помещаются в файл длиной %3 байт"),
+                    QStringLiteral("%1 columns x %2 rows cannot fit in a file of %3 bytes"))
+            .arg(cols)
+            .arg(rows)
+            .arg(size);
+    }
+
+    std::vector<QString> cells(static_cast<size_t>(cellCount));
+    qsizetype pos = HeaderSize;
+    for (qint64 index = 0; index < cellCount; ++index) {
+        const qint64 c = index / (rows > 0 ? rows : 1);
+        const qint64 r = index % (rows > 0 ? rows : 1);
+        if (size - pos < LengthSize) {
+            return pick(languageIndex, QStringLiteral("файл обрывается на ячейке (%1, %2)"),
+                        QStringLiteral("the file ends early, at cell (%1, %2)"))
+                .arg(c)
+                .arg(r);
+        }
+        const std::int32_t length = readI32le(bytesOf(bytes, pos));
+        pos += LengthSize;
+        if (length < 0) {
+            return pick(languageIndex, QStringLiteral("%1 имеет отрицательную длину %2"),
+                        QStringLiteral("%1 has a negative length %2"))
+                .arg(cellName(languageIndex, c, r))
+                .arg(length);
+        }
+        if (length > size - pos) {
+            return pick(languageIndex,
+                        QStringLiteral("текст ячейки (%1, %2) длиной %3 байт выходит за конец файла"),
+                        QStringLiteral("the text of cell (%1, %2), %3 bytes long, runs past the end of the file"))
+                .arg(c)
+                .arg(r)
+                .arg(length);
+        }
+        cells[static_cast<size_t>(index)] = decodeCell(bytes.sliced(pos, length));
+        pos += length;
+    }
+    // Bytes after the last cell are not ours to judge; the table itself is whole.
+    contents.colCount = cols;
+    contents.rowCount = rows;
+    contents.cells = std::move(cells);
+    return std::nullopt;
+}
+
+void applyProject(ProjectContents&& contents, StringGrid& grid)
+{
+    StringGrid::UpdateBatch batch(grid);
+    grid.setColCount(contents.colCount);
+    grid.setRowCount(contents.rowCount);
+    const qint64 rows = contents.rowCount;
+    for (qint64 c = 0; c < contents.colCount; ++c)
+        for (qint64 r = 0; r < rows; ++r)
+            grid.setCell(static_cast<int>(c), static_cast<int>(r),
+                         std::move(contents.cells[static_cast<size_t>(c * rows + r)]));
+    contents.cells.clear();
+}
+
+std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex)
+{
+    if (!windows1251::available())
+        return writeFailure(path, noConverter(languageIndex), languageIndex);
+    // Never write a file that reading would refuse.
+    const qint64 cellCount = qint64{grid.colCount()} * grid.rowCount();
+    const auto tooLarge = [&] {
+        return writeFailure(path,
+                            pick(languageIndex, QStringLiteral("таблица слишком велика для файла проекта"),
+                                 QStringLiteral("the table is too large for a project file")),
+                            languageIndex);
+    };
+    if (cellCount > (MaxProjectFileSize - HeaderSize) / LengthSize)
+        return tooLarge();
+    const QByteArray bytes = encodeProject(grid);
+    if (bytes.size() > MaxProjectFileSize)
+        return tooLarge();
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return writeFailure(path,
+                            pick(languageIndex, QStringLiteral("файл не создаётся (%1)"),
+                                 QStringLiteral("the file cannot be created (%1)"))
+                                .arg(file.errorString()),
+                            languageIndex);
+    }
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return writeFailure(path,
+                            pick(languageIndex, QStringLiteral("ошибка записи (%1)"),
+                                 QStringLiteral("writing failed (%1)"))
+                                .arg(reason),
+                            languageIndex);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> readProjectFile(const QString& path, StringGrid& grid, int languageIndex)
+{
+    if (!windows1251::available())
+        return readFailure(path, noConverter(languageIndex), languageIndex);
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        return readFailure(path,
+                           pick(languageIndex, QStringLiteral("это не обычный файл"),
+                                QStringLiteral("it is not a regular file")),
+                           languageIndex);
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return readFailure(path,
+                           pick(languageIndex, QStringLiteral("файл не открывается (%1)"),
+                                QStringLiteral("the file cannot be opened (%1)"))
+                               .arg(file.errorString()),
+                           languageIndex);
+    }
+    if (file.size() > MaxProjectFileSize) {
+        return readFailure(path,
+                           pick(languageIndex, QStringLiteral("файл длиной %1 байт слишком велик"),
+                                QStringLiteral("the file is too large (%1 bytes)"))
+                               .arg(file.size()),
+                           languageIndex);
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        return readFailure(path,
+                           pick(languageIndex, QStringLiteral("ошибка чтения (%1)"),
+                                QStringLiteral("reading failed (%1)"))
+                               .arg(file.errorString()),
+                           languageIndex);
+    }
+    file.close();
+
+    ProjectContents contents;
+    if (auto problem = parseProject(bytes, contents, languageIndex))
+        return readFailure(path, *problem, languageIndex);
+    applyProject(std::move(contents), grid);
+    return std::nullopt;
+}
+
+std::optional<QString> saveProject(const StringGrid& grid, const QString& path, int languageIndex)
+{
+    if (grid.isEmptyTable())
+        return pick(languageIndex, QStringLiteral("Архив не считан!"), QStringLiteral("Archive not read!"));
+    return writeProjectFile(grid, path, languageIndex);
+}
+
+} // namespace quilex

@@ -1,0 +1,58 @@
+#pragma once
+// Project files (".qlx"): the whole archive table, header row included, as length-prefixed
+// Windows-1251 texts. Layout, all integers little-endian 32-bit signed:
+//
+//   ColCount C, RowCount R, then C x R cells column by column (all rows of column 0 first),
+//   each cell its length n and n bytes of text, no terminator.
+//
+// Nothing else is in the file: no marker, version or checksum, so the reader checks every
+// count and length against the file's size before it touches the table.
+
+#include "app/string_grid.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace quilex {
+
+// A project as read from its bytes, before it replaces a table.
+struct ProjectContents {
+    std::int32_t colCount = 0;
+    std::int32_t rowCount = 0;
+    std::vector<QString> cells; // column by column, as in the file: cells[c * rowCount + r]
+};
+
+// Larger files are refused rather than read into memory; a full archive takes about 100 KB.
+inline constexpr qint64 MaxProjectFileSize = qint64{1} << 30;
+
+// The bytes of the grid's ColCount x RowCount cells. A character with no Windows-1251 form is
+// stored as "?".
+QByteArray encodeProject(const StringGrid& grid);
+
+// Checks and decodes a whole file's bytes. On a problem, returns what is wrong (Russian for
+// languageIndex 0, English for 1) and leaves contents untouched. A zero byte in a text ends it.
+std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& contents, int languageIndex);
+
+// Sets ColCount, then RowCount (so a count of 1 drops a fixed row or column, and a count below
+// 1 becomes 1), then every cell of the file. Cells outside the file's counts keep their texts.
+void applyProject(ProjectContents&& contents, StringGrid& grid);
+
+// Writes the grid to path through a temporary file that replaces the target only when complete,
+// so a failed write leaves any earlier file as it was. Returns the message to show on failure.
+std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex);
+
+// Replaces the grid with the file's table. A file that cannot be read or does not hold a whole,
+// consistent table is refused with a message naming the file and the problem, and the grid
+// stays as it was.
+std::optional<QString> readProjectFile(const QString& path, StringGrid& grid, int languageIndex);
+
+// The save command after its dialog: an empty table (cell (0, 1) empty) is refused with
+// "Архив не считан!" / "Archive not read!" and nothing is written; otherwise writeProjectFile.
+std::optional<QString> saveProject(const StringGrid& grid, const QString& path, int languageIndex);
+
+} // namespace quilex
