@@ -22,6 +22,14 @@ struct Command {
 };
 
 int runDevices(const QStringList& args);
+int runArchive(const QStringList& args);
+int runMaterials(const QStringList& args);
+int runScreenshot(const QStringList& args);
+int runConvert(const QStringList& args);
 extern const char* const DevicesHelp;
+extern const char* const ArchiveHelp;
+extern const char* const MaterialsHelp;
+extern const char* const ScreenshotHelp;
+extern const char* const ConvertHelp;
 
 } // namespace quilex::cli

@@ -13,6 +13,10 @@ namespace {
 
 const Command commands[] = {
     {"devices", "list the gauges the program can reach", DevicesHelp, runDevices},
+    {"archive", "read the gauge's archive into a table", ArchiveHelp, runArchive},
+    {"materials", "read, or write, the gauge's table of materials", MaterialsHelp, runMaterials},
+    {"screenshot", "save the picture on the gauge's screen", ScreenshotHelp, runScreenshot},
+    {"convert", "read a table, sort it, write it in another form", ConvertHelp, runConvert},
 };
 
 void printOverview(std::FILE* out)
@@ -32,7 +36,10 @@ void printOverview(std::FILE* out)
                  "\n"
                  "Environment:\n"
                  "  QUILEX_DRIVER_ROOT  folder of the gauge driver's devices (default /run/quilex/devices)\n"
-                 "  QUILEX_LIBUSB       libusb 0.1 library to load (default libusb-0.1.so.4)\n");
+                 "  QUILEX_LIBUSB       libusb 0.1 library to load (default libusb-0.1.so.4)\n"
+                 "\n"
+                 "Exit status: 0 done, 1 usage, 2 the gauge was not reached or stopped answering,\n"
+                 "3 a block failed its check, 4 a file could not be read or written.\n");
 }
 
 } // namespace

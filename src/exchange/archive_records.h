@@ -10,6 +10,7 @@
 //   16    Thickness (float)             16    Marker 0xAAAA, 18 Crc
 // Bytes 10, 11, 14, 15 of the driver record and byte 9 of the libusb record are not read.
 
+#include "app/archive_columns.h"
 #include "exchange/materials.h"
 #include "link/link_types.h"
 
@@ -43,7 +44,6 @@ struct ArchiveRecord {
 
 inline constexpr std::size_t ArchiveBitmapWords = 64;
 inline constexpr std::size_t ArchiveSlotCount = 32 * ArchiveBitmapWords; // 2048
-inline constexpr int ArchiveColumnCount = 8;
 
 // What a cell shows when its value cannot be written out.
 inline constexpr char16_t NanCellText[] = u"NAN";

@@ -24,13 +24,15 @@ struct SimControl {
         initCalls = reinterpret_cast<int (*)()>(::dlsym(handle, "quilex_sim_usb_init_calls"));
         openCalls = reinterpret_cast<int (*)()>(::dlsym(handle, "quilex_sim_usb_open_calls"));
         openHandles = reinterpret_cast<int (*)()>(::dlsym(handle, "quilex_sim_open_handles"));
+        unplug = reinterpret_cast<void (*)()>(::dlsym(handle, "quilex_sim_unplug"));
         replug = reinterpret_cast<void (*)()>(::dlsym(handle, "quilex_sim_replug"));
     }
-    bool ok() const { return handle && initCalls && openCalls && openHandles && replug; }
+    bool ok() const { return handle && initCalls && openCalls && openHandles && unplug && replug; }
     void* handle = nullptr;
     int (*initCalls)() = nullptr;
     int (*openCalls)() = nullptr;
     int (*openHandles)() = nullptr;
+    void (*unplug)() = nullptr;
     void (*replug)() = nullptr;
 };
 
@@ -85,6 +87,7 @@ TEST_F(LibUsbLinkTest, UnchangedBusKeepsTheHandleAndAChangedBusReplacesIt)
     EXPECT_EQ(link.OpenDevice(), 0); // nothing changed on the bus
     EXPECT_EQ(sim.openCalls(), opensBefore + 1);
 
+    sim.unplug(); // pulled out and plugged in again: a new device on the bus
     sim.replug();
     EXPECT_EQ(link.OpenDevice(), 0);
     EXPECT_EQ(sim.openCalls(), opensBefore + 2);

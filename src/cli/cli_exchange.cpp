@@ -1,0 +1,142 @@
+#include "cli/cli_exchange.h"
+
+#include "app/texts.h"
+#include "cli/cli_commands.h"
+#include "exchange/bmtread_usb.h"
+
+#include <QByteArray>
+
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+
+#include <unistd.h>
+
+namespace quilex::cli {
+
+namespace {
+
+const TextPair SkippedRecordsMessage{u"Не удалось прочитать записей: %1; их строки в таблице не являются измерениями",
+                                     u"Records that could not be read: %1; their rows in the table are not measurements"};
+const TextPair NoAnswerMessage{u"Прибор не отвечает %1 с: проверьте подключение",
+                               u"The gauge has not answered for %1 s: check the connection"};
+
+// The command line has no interface thread to hand work to: the work runs on the exchange
+// thread, one piece at a time.
+class TerminalBridge final : public ExchangeBridge, public GaugeTarget, public LabelTarget {
+public:
+    explicit TerminalBridge(bool terminal) : terminal_(terminal) {}
+
+    void synchronize(const std::function<void()>& work) override
+    {
+        std::lock_guard lock(mutex_);
+        work();
+    }
+    void showErrorBox(const QString& caption, const QString& text) override
+    {
+        clearBar();
+        std::fprintf(stderr, "%s: %s\n", caption.toUtf8().constData(), text.toUtf8().constData());
+        lastError = text;
+    }
+    void setGaugePosition(int percent) override
+    {
+        percent_ = percent;
+        drawBar();
+    }
+    void setGaugeVisible(bool visible) override
+    {
+        if (!visible)
+            clearBar();
+        visible_ = visible;
+    }
+    void setLabelText(const QString& text) override
+    {
+        if (text == label_)
+            return;
+        label_ = text;
+        drawBar();
+    }
+    void finish() { clearBar(); }
+
+    QString lastError;
+
+private:
+    void drawBar()
+    {
+        if (!terminal_ || !visible_)
+            return;
+        constexpr int width = 30;
+        const int filled = percent_ * width / 100;
+        std::fprintf(stderr, "\r\033[K[%s%s] %3d%% %s", QByteArray(filled, '#').constData(),
+                     QByteArray(width - filled, ' ').constData(), percent_, label_.toUtf8().constData());
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+    void clearBar()
+    {
+        if (drawn_) {
+            std::fprintf(stderr, "\r\033[K");
+            std::fflush(stderr);
+            drawn_ = false;
+        }
+    }
+
+    std::mutex mutex_;
+    bool terminal_;
+    bool visible_ = true;
+    bool drawn_ = false;
+    int percent_ = 0;
+    QString label_;
+};
+
+} // namespace
+
+int ExchangeRun::exitStatus() const
+{
+    if (gaveUp || skippedRecords > 0)
+        return ExitNoGauge;
+    switch (outcome) {
+    case ExchangeOutcome::Completed: return ExitDone;
+    case ExchangeOutcome::ChecksumFailed: return ExitBadBlock;
+    case ExchangeOutcome::Refused: return ExitFileError;
+    default: return ExitNoGauge;
+    }
+}
+
+ExchangeRun runExchange(ExchangeState& state, std::uint8_t firstMode, StringGrid* grid, double waitSeconds)
+{
+    TerminalBridge bridge(::isatty(STDERR_FILENO) == 1);
+    state.ExchangeMode = firstMode;
+    state.CancelRequest = false;
+    state.noteTransferOk();
+    ExchangeRun run;
+    {
+        BMTreadUSB thread(state, bridge);
+        thread.SetTargets(&bridge, nullptr, &bridge, grid);
+        thread.start();
+        const auto patience = std::chrono::duration<double>(waitSeconds);
+        while (!thread.wait(50)) {
+            if (!run.gaveUp && std::chrono::steady_clock::now() - state.lastTransferOkTime() > patience) {
+                run.gaveUp = true;
+                state.CancelRequest = true;
+            }
+        }
+        run.outcome = thread.outcome();
+        run.skippedRecords = thread.skippedRecords();
+    }
+    bridge.finish();
+    run.lastError = bridge.lastError;
+    return run;
+}
+
+void reportExchange(const ExchangeRun& run, double waitSeconds)
+{
+    if (run.gaveUp)
+        std::fprintf(stderr, "quilex-cli: %s\n",
+                     Text(NoAnswerMessage).arg(waitSeconds).toUtf8().constData());
+    else if (run.skippedRecords > 0)
+        std::fprintf(stderr, "quilex-cli: %s\n",
+                     Text(SkippedRecordsMessage).arg(run.skippedRecords).toUtf8().constData());
+}
+
+} // namespace quilex::cli

@@ -1,0 +1,31 @@
+#pragma once
+// Running one exchange with the gauge from the command line: a progress bar on standard
+// error when it is a terminal, error boxes as messages, and a watchdog that gives up when no
+// transfer has gone through for a while.
+
+#include "app/string_grid.h"
+#include "exchange/exchange_state.h"
+#include "exchange/exchange_targets.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace quilex::cli {
+
+struct ExchangeRun {
+    ExchangeOutcome outcome = ExchangeOutcome::Completed;
+    bool gaveUp = false;      // no transfer went through for the waiting time
+    int skippedRecords = 0;   // archive records that could not be fetched
+    QString lastError;        // text of the last error box, if any
+    int exitStatus() const;   // 0, 2, 3 or 4 as the command line reports them
+};
+
+// Starts an exchange in firstMode with the given grid as its grid target and waits for its
+// end. waitSeconds is how long the gauge may stay without a successful transfer.
+ExchangeRun runExchange(ExchangeState& state, std::uint8_t firstMode, StringGrid* grid, double waitSeconds);
+
+// Prints the outcome's message in the language in use, when there is one to print.
+void reportExchange(const ExchangeRun& run, double waitSeconds);
+
+} // namespace quilex::cli

@@ -1,0 +1,30 @@
+#pragma once
+// A small option reader for the commands: "-o FILE", "--lang ru", "--wait=5" and positional
+// arguments, with a usage message for anything else.
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace quilex::cli {
+
+struct Options {
+    QHash<QString, QString> values; // option name (with dashes) -> value
+    QStringList positional;
+    QString error; // empty when the arguments were understood
+
+    bool has(const QString& name) const { return values.contains(name); }
+    QString value(const QString& name, const QString& fallback = {}) const { return values.value(name, fallback); }
+};
+
+// valueOptions: the options that take a value; anything else starting with '-' is an error.
+Options parseOptions(const QStringList& args, const QStringList& valueOptions);
+
+// "--lang ru|en" as a language index; error text in usage on anything else.
+std::optional<int> languageOption(const Options& options, QString& error);
+// "--wait SECONDS", default 10.
+std::optional<double> waitOption(const Options& options, QString& error);
+
+} // namespace quilex::cli

@@ -1,0 +1,22 @@
+#include "exchange/exchange_state.h"
+
+namespace quilex {
+
+ExchangeState::ExchangeState(Pacing& pacingToUse, std::string driverRoot, std::string libUsbName)
+    : pacing(pacingToUse), DriverPipeLink(std::move(driverRoot)), LibUSB(std::move(libUsbName)),
+      MaterialNames(builtInMaterialNames())
+{
+    noteTransferOk();
+}
+
+void ExchangeState::noteTransferOk()
+{
+    lastTransferOk.store(std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
+std::chrono::steady_clock::time_point ExchangeState::lastTransferOkTime() const
+{
+    return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastTransferOk.load()));
+}
+
+} // namespace quilex

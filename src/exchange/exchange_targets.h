@@ -1,0 +1,54 @@
+#pragma once
+// How an exchange thread reaches the user. It reports to up to four targets (a gauge bar, a
+// dialog, a status label and a grid), each of which may be absent, and it touches them only
+// inside synchronize, which runs a piece of work on the interface thread and waits for it.
+// The windows implement these with widgets, the command line with a terminal progress bar
+// and standard error, the tests with recorders.
+
+#include <QString>
+
+#include <functional>
+
+namespace quilex {
+
+class GaugeTarget {
+public:
+    virtual ~GaugeTarget() = default;
+    virtual void setGaugePosition(int percent) = 0;
+    virtual void setGaugeVisible(bool visible) = 0;
+};
+
+class DialogTarget {
+public:
+    virtual ~DialogTarget() = default;
+    virtual void setDialogCaption(const QString& caption) = 0;
+    virtual void closeDialog() = 0;
+};
+
+class LabelTarget {
+public:
+    virtual ~LabelTarget() = default;
+    virtual void setLabelText(const QString& text) = 0;
+};
+
+// How an exchange ended, told once when its thread is about to finish.
+enum class ExchangeOutcome {
+    Completed,      // the table, grid or picture was delivered, or the write was sent
+    Cancelled,      // the user cancelled (or a caller gave up on a silent gauge)
+    ChecksumFailed, // a block failed its check; nothing was delivered
+    Refused,        // the exchange refused its input (a speed cell that is not a number)
+    Aborted,        // an unknown mode ended it
+};
+
+class ExchangeBridge {
+public:
+    virtual ~ExchangeBridge() = default;
+    // Runs work on the interface thread and returns when it is done.
+    virtual void synchronize(const std::function<void()>& work) = 0;
+    // A modal error box with no owner window; called inside synchronize.
+    virtual void showErrorBox(const QString& caption, const QString& text) = 0;
+    // The exchange is over; called inside synchronize, before the thread ends.
+    virtual void exchangeEnded(ExchangeOutcome) {}
+};
+
+} // namespace quilex

@@ -1,0 +1,260 @@
+// quilex-cli end to end: the real program against the simulated gauge on both transports.
+
+#include "support/test_support.h"
+
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace quilex;
+using quilex::test::TempDir;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// One run of quilex-cli with the simulated gauge on libusb (faults as given), no driver
+// devices unless a test starts the pipe face.
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override { ::mkdir(devices().c_str(), 0700); }
+    void TearDown() override
+    {
+        if (pipesPid > 0) {
+            ::kill(pipesPid, SIGTERM);
+            ::waitpid(pipesPid, nullptr, 0);
+        }
+    }
+    std::string devices() const { return dir.file("devices"); }
+
+    Result run(const QStringList& args, const QString& simFaults = {}, bool usb = true)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QUILEX_DRIVER_ROOT", QString::fromStdString(devices()));
+        env.insert("QUILEX_LIBUSB", usb ? QString::fromStdString(test::simUsbLibrary()) : "/nonexistent/libusb.so");
+        env.insert("QUILEX_SIM", simFaults);
+        env.insert("LC_ALL", "C.UTF-8");
+        process.setProcessEnvironment(env);
+        process.start(QString::fromStdString(test::binPath("quilex-cli")), args);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
+                process.readAllStandardError()};
+    }
+
+    void startPipes()
+    {
+        int out[2];
+        ASSERT_EQ(::pipe(out), 0);
+        pipesPid = ::fork();
+        if (pipesPid == 0) {
+            ::dup2(out[1], STDOUT_FILENO);
+            ::close(out[0]);
+            const std::string program = test::binPath("quilex-sim-pipes");
+            ::execl(program.c_str(), program.c_str(), devices().c_str(), "gauge", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        char c;
+        while (::read(out[0], &c, 1) == 1 && c != '\n') {
+        }
+        ::close(out[0]);
+    }
+
+    static QList<QByteArray> lines(const QByteArray& text)
+    {
+        QList<QByteArray> l = text.split('\n');
+        if (!l.isEmpty() && l.back().isEmpty())
+            l.removeLast();
+        return l;
+    }
+
+    TempDir dir;
+    pid_t pipesPid = -1;
+};
+
+} // namespace
+
+TEST_F(Cli, HelpAndUsage)
+{
+    const Result overview = run({"--help"});
+    EXPECT_EQ(overview.exitCode, 0);
+    for (const char* command : {"devices", "archive", "materials", "screenshot", "convert"}) {
+        EXPECT_TRUE(overview.out.contains(command)) << command;
+        const Result help = run({command, "--help"});
+        EXPECT_EQ(help.exitCode, 0) << command;
+        EXPECT_TRUE(help.out.startsWith(QByteArray("Usage: quilex-cli ") + command)) << command;
+    }
+    EXPECT_EQ(run({}).exitCode, 1);
+    EXPECT_EQ(run({"fly"}).exitCode, 1);
+    EXPECT_EQ(run({"archive", "--lang", "de"}).exitCode, 1);
+    EXPECT_EQ(run({"archive", "--bogus"}).exitCode, 1);
+    EXPECT_EQ(run({"screenshot"}).exitCode, 1);
+    EXPECT_EQ(run({"convert", "only-one"}).exitCode, 1);
+    EXPECT_TRUE(run({"--version"}).out.startsWith("quilex-cli "));
+}
+
+TEST_F(Cli, DevicesOnEachTransportAndWithoutAGauge)
+{
+    const Result usb = run({"devices"});
+    EXPECT_EQ(usb.exitCode, 0);
+    EXPECT_TRUE(usb.out.contains("A gauge is reachable through libusb.")) << usb.out.constData();
+
+    const Result none = run({"devices"}, {}, false);
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_TRUE(none.out.contains("No gauge is reachable")) << none.out.constData();
+
+    startPipes();
+    const Result pipes = run({"devices"}, {}, false);
+    EXPECT_EQ(pipes.exitCode, 0);
+    EXPECT_TRUE(pipes.out.contains("A gauge is reachable through its driver.")) << pipes.out.constData();
+    EXPECT_TRUE(pipes.out.contains("/gauge")) << pipes.out.constData();
+}
+
+TEST_F(Cli, ArchiveOnEachTransport)
+{
+    const Result usb = run({"archive", "--lang", "en"}, "records=5");
+    ASSERT_EQ(usb.exitCode, 0) << usb.err.constData();
+    const auto rows = lines(usb.out);
+    ASSERT_EQ(rows.size(), 6);
+    EXPECT_EQ(rows[0], "№\tMaterial\tSpeed Sound, m/s\tThickness, mm\tNumber\tSeries\tDate\tTime");
+    EXPECT_TRUE(rows[5].startsWith("5\t"));
+    EXPECT_EQ(rows[1].split('\t').size(), 8);
+
+    startPipes();
+    const Result pipes = run({"archive"}, {}, false);
+    ASSERT_EQ(pipes.exitCode, 0) << pipes.err.constData();
+    EXPECT_TRUE(lines(pipes.out)[0].startsWith("№\tМатериал\t"));
+    EXPECT_GT(lines(pipes.out).size(), 100); // the demo gauge keeps a few hundred measurements
+}
+
+TEST_F(Cli, ArchiveFailures)
+{
+    const Result none = run({"archive", "--wait", "1"}, {}, false);
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_TRUE(none.out.isEmpty());
+    EXPECT_FALSE(none.err.isEmpty());
+
+    const Result bad = run({"archive"}, "bad_crc=params");
+    EXPECT_EQ(bad.exitCode, 3);
+    EXPECT_TRUE(bad.err.contains("Ошибка контрольной суммы")) << bad.err.constData();
+
+    const Result unwritable = run({"archive", "-o", QString::fromStdString(dir.file("no/such/dir/a.tsv"))}, "records=2");
+    EXPECT_EQ(unwritable.exitCode, 4);
+}
+
+TEST_F(Cli, ArchiveIntoFilesAndConvertRoundTrips)
+{
+    const QString qlx = QString::fromStdString(dir.file("archive.qlx"));
+    const QString tsv = QString::fromStdString(dir.file("archive.tsv"));
+    const QString again = QString::fromStdString(dir.file("again.qlx"));
+    const QString csv = QString::fromStdString(dir.file("archive.csv"));
+    ASSERT_EQ(run({"archive", "-o", qlx}, "records=20").exitCode, 0);
+    ASSERT_EQ(run({"convert", qlx, tsv}).exitCode, 0);
+    ASSERT_EQ(run({"convert", qlx, again}).exitCode, 0);
+    ASSERT_EQ(run({"convert", qlx, csv}).exitCode, 0);
+
+    QFile a(qlx), b(again), t(tsv), c(csv);
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly) && t.open(QIODevice::ReadOnly) &&
+                c.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), b.readAll()); // byte for byte
+    const auto tsvLines = lines(t.readAll());
+    EXPECT_EQ(tsvLines.size(), 21);
+    const QByteArray csvText = c.readAll();
+    EXPECT_TRUE(csvText.startsWith("№,Материал,\"Скорость звука, м/с\",\"Толщина, мм\","));
+    EXPECT_TRUE(csvText.endsWith("\r\n"));
+
+    const Result toStdout = run({"convert", qlx, "-"});
+    EXPECT_EQ(lines(toStdout.out), tsvLines);
+}
+
+TEST_F(Cli, ConvertSorts)
+{
+    const QString in = QString::fromStdString(dir.file("in.tsv"));
+    QFile file(in);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("№\tMaterial\tSpeed\tThickness\n1\tb\t5920\t12.34\n2\ta\t5920\t9.50\n3\tc\t5920\t100.00\n");
+    file.close();
+    const Result ascending = run({"convert", in, "-", "--sort", "3"});
+    ASSERT_EQ(ascending.exitCode, 0) << ascending.err.constData();
+    const auto up = lines(ascending.out);
+    ASSERT_EQ(up.size(), 4);
+    EXPECT_TRUE(up[1].startsWith("2\t") && up[2].startsWith("1\t") && up[3].startsWith("3\t"));
+
+    const Result descending = run({"convert", in, "-", "--sort", "1:desc"});
+    const auto down = lines(descending.out);
+    ASSERT_EQ(down.size(), 4);
+    EXPECT_TRUE(down[1].startsWith("3\t") && down[3].startsWith("2\t"));
+
+    QFile bad(QString::fromStdString(dir.file("bad.tsv")));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("№\tMaterial\tSpeed\n1\ta\tNAN\n2\tb\t5\n");
+    bad.close();
+    const Result failed = run({"convert", bad.fileName(), "-", "--sort", "2"});
+    EXPECT_EQ(failed.exitCode, 4);
+    EXPECT_TRUE(failed.out.isEmpty());
+    EXPECT_EQ(run({"convert", in, "-", "--sort", "9"}).exitCode, 1);
+    EXPECT_EQ(run({"convert", QString::fromStdString(dir.file("missing.qlx")), "-"}).exitCode, 4);
+}
+
+TEST_F(Cli, MaterialsReadAndWrite)
+{
+    // The pipe face is one process for the whole test, so the gauge keeps what is written.
+    startPipes();
+    const QString table = QString::fromStdString(dir.file("materials.tsv"));
+    const Result read = run({"materials", "-o", table, "--lang", "en"}, {}, false);
+    ASSERT_EQ(read.exitCode, 0) << read.err.constData();
+    QFile file(table);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QList<QByteArray> rows = lines(file.readAll());
+    file.close();
+    ASSERT_EQ(rows.size(), 14);
+    EXPECT_EQ(rows[0], "№\tMaterial\tSpeed Sound, m/s");
+    EXPECT_TRUE(rows[1].startsWith("1\tteflon\t"));
+
+    rows[5] = "5\tgrey iron\t4650";
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(rows.join('\n') + '\n');
+    file.close();
+    const Result write = run({"materials", "--write", table, "--lang", "en"}, {}, false);
+    ASSERT_EQ(write.exitCode, 0) << write.err.constData();
+    const Result back = run({"materials", "--lang", "en"}, {}, false);
+    EXPECT_EQ(lines(back.out).value(5), "5\tgrey iron\t4650");
+    // The Russian name of that material stayed as the gauge had it.
+    const Result russian = run({"materials"}, {}, false);
+    EXPECT_EQ(lines(russian.out).value(5), "5\tчугун\t4650");
+
+    rows[7] = "7\tsteel 2\tfast";
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(rows.join('\n') + '\n');
+    file.close();
+    const Result refused = run({"materials", "--write", table, "--lang", "en"}, {}, false);
+    EXPECT_EQ(refused.exitCode, 4);
+    EXPECT_TRUE(refused.err.contains("7")) << refused.err.constData();
+}
+
+TEST_F(Cli, ScreenshotAsPngAndBmp)
+{
+    for (const char* name : {"screen.png", "screen.bmp"}) {
+        const QString path = QString::fromStdString(dir.file(name));
+        const Result shot = run({"screenshot", "-o", path});
+        ASSERT_EQ(shot.exitCode, 0) << shot.err.constData();
+        QImage image(path);
+        ASSERT_FALSE(image.isNull()) << name;
+        EXPECT_EQ(image.size(), QSize(132, 68));
+        EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::black));   // the frame
+        EXPECT_EQ(image.pixelColor(1, 1), QColor(Qt::white));   // the gap
+    }
+}

@@ -1,0 +1,241 @@
+// The road of "Read archive" end to end: the exchange thread over the real links against the
+// simulated gauge on each transport, pauses recorded instead of slept.
+
+#include "app/archive_columns.h"
+#include "exchange/bmtread_usb.h"
+#include "exchange/exchange_texts.h"
+#include "support/sim_gauge.h"
+
+#include <gtest/gtest.h>
+
+using namespace quilex;
+using namespace quilex::test;
+
+namespace {
+
+const QString CrcError = QStringLiteral("Ошибка: Ошибка контрольной суммы");
+
+class ArchiveRead : public ::testing::TestWithParam<Transport> {
+protected:
+    // A table as the main window starts with it, holding one old row.
+    static StringGrid oldTable()
+    {
+        StringGrid table;
+        writeArchiveHeader(table, 0);
+        table.setRowCount(2);
+        table.setRow(1, {"1", "old", "5920", "1,00", "1", "1", "01.01.2013", "10:00:00"});
+        return table;
+    }
+    void expectUnchanged(const StringGrid& table)
+    {
+        EXPECT_EQ(table.rowCount(), 2);
+        EXPECT_EQ(table.cell(1, 1), "old");
+    }
+    RecordingPacing pacing;
+};
+
+int lastRecordProgressFor(int i, int n)
+{
+    return 10 + 90 * (i + 1) / n;
+}
+
+} // namespace
+
+TEST_P(ArchiveRead, FirstReadTakesTheMaterialsFirstAndTheSecondDoesNot)
+{
+    SimGauge gauge(GetParam(), "records=3");
+    auto state = gauge.makeState(pacing);
+    StringGrid table;
+    writeArchiveHeader(table, 0);
+
+    // First read of the run: materials first.
+    state->ReadMaterialsFirst = false;
+    state->ArchiveRequested = true;
+    Recorder first(*state);
+    EXPECT_EQ(runExchange(*state, first, Mode::ReadMaterials, &table), ExchangeOutcome::Completed);
+    EXPECT_EQ(first.modes(), (std::vector<int>{4, 6, 1, 2, 3, 10}));
+    EXPECT_EQ(first.progresses(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 40, 70, 100}));
+    EXPECT_EQ(first.dialogCloses, 1);
+    EXPECT_EQ(first.gaugeVisible, std::optional<bool>(false));
+    EXPECT_EQ(first.labels.back(), "Готово");
+    EXPECT_TRUE(first.errors.empty());
+    EXPECT_FALSE(state->ArchiveRequested.load());
+
+    ASSERT_EQ(table.rowCount(), 4);
+    EXPECT_EQ(table.cell(0, 0), "№");
+    for (int row = 1; row <= 3; ++row) {
+        EXPECT_EQ(table.cell(0, row), QString::number(row));
+        EXPECT_FALSE(table.cell(1, row).isEmpty());
+        EXPECT_NE(table.cell(3, row), "NAN");
+        EXPECT_NE(table.cell(6, row), "NAN");
+    }
+
+    if (GetParam() == Transport::Usb) {
+        // Opening twice 300 ms; the version waits 80 ms, the parameters 50 ms.
+        EXPECT_EQ(pacing.pausesMs(), (std::vector<int>{300, 300, 80, 50}));
+    } else {
+        // The driver transport paces only the material read: after each of its steps.
+        EXPECT_EQ(pacing.pausesMs(), (std::vector<int>{50, 50, 50}));
+    }
+
+    // Second read: mode 0, from Progress 0.
+    pacing.clear();
+    state->ArchiveRequested = true;
+    Recorder second(*state);
+    EXPECT_EQ(runExchange(*state, second, Mode::Connect, &table), ExchangeOutcome::Completed);
+    EXPECT_EQ(second.modes(), (std::vector<int>{0, 1, 2, 3, 10}));
+    EXPECT_EQ(second.progresses().front(), 0);
+    EXPECT_EQ(table.rowCount(), 4);
+
+    const auto writes = writesIn(gauge.transcript());
+    ASSERT_FALSE(writes.empty());
+    EXPECT_EQ(writes.front(), test::bytes({0x04, 0xFB}));
+    EXPECT_EQ(writes.back(), test::bytes({0x03, 0xFC, 0x02, 0x00}));
+}
+
+TEST_P(ArchiveRead, FullArchiveOf2048Records)
+{
+    SimGauge gauge(GetParam(), "records=2048");
+    auto state = gauge.makeState(pacing);
+    StringGrid table;
+    state->ArchiveRequested = true;
+    Recorder recorder(*state);
+    EXPECT_EQ(runExchange(*state, recorder, Mode::Connect, &table, true, 60000), ExchangeOutcome::Completed);
+    EXPECT_EQ(state->ArchiveRecordCount.load(), 2048);
+    EXPECT_EQ(table.rowCount(), 2049);
+    EXPECT_EQ(table.cell(0, 2048), "2048");
+    EXPECT_EQ(recorder.shows.back().progress, 100);
+    EXPECT_EQ(writesIn(gauge.transcript()).back(), test::bytes({0x03, 0xFC, 0xFF, 0x07}));
+    EXPECT_TRUE(state->ArchiveRecords.empty()); // released once the table is written
+}
+
+TEST_P(ArchiveRead, EmptyArchiveLeavesTheHeaderAndOneEmptyRow)
+{
+    SimGauge gauge(GetParam(), "records=0");
+    auto state = gauge.makeState(pacing);
+    StringGrid table = oldTable();
+    table.setRowCount(5);
+    state->ArchiveRequested = true;
+    Recorder recorder(*state);
+    EXPECT_EQ(runExchange(*state, recorder, Mode::Connect, &table), ExchangeOutcome::Completed);
+    EXPECT_EQ(table.rowCount(), 2);
+    EXPECT_EQ(table.fixedRows(), 1);
+    EXPECT_NE(std::find(recorder.labels.begin(), recorder.labels.end(), "Данных нет"), recorder.labels.end());
+    EXPECT_NE(std::find(pacing.pausesMs().begin(), pacing.pausesMs().end(), 300), pacing.pausesMs().end());
+}
+
+TEST_P(ArchiveRead, BadParameterBlockShowsOneMessageAndLeavesTheTable)
+{
+    for (const char* fault : {"bad_crc=params", "bad_marker=params"}) {
+        SCOPED_TRACE(fault);
+        SimGauge gauge(GetParam(), fault);
+        auto state = gauge.makeState(pacing);
+        StringGrid table = oldTable();
+        state->ArchiveRequested = true;
+        Recorder recorder(*state);
+        EXPECT_EQ(runExchange(*state, recorder, Mode::Connect, &table), ExchangeOutcome::ChecksumFailed);
+        EXPECT_EQ(recorder.errors, std::vector<QString>{CrcError});
+        EXPECT_EQ(recorder.dialogCloses, 1);
+        EXPECT_FALSE(state->CancelRequest.load()); // mode 10 acted on it
+        expectUnchanged(table);
+    }
+}
+
+TEST_P(ArchiveRead, CancelDuringTheRecordsEndsAfterTheCurrentOne)
+{
+    SimGauge gauge(GetParam(), "records=10");
+    auto state = gauge.makeState(pacing);
+    StringGrid table = oldTable();
+    state->ArchiveRequested = true;
+    Recorder recorder(*state);
+    recorder.onShow = [&](const Recorder::Show& s) {
+        if (s.mode == Mode::ReadRecords && s.progress == lastRecordProgressFor(3, 10))
+            state->CancelRequest = true; // the user presses Cancel
+    };
+    EXPECT_EQ(runExchange(*state, recorder, Mode::Connect, &table), ExchangeOutcome::Cancelled);
+    EXPECT_EQ(writesIn(gauge.transcript()).back(), test::bytes({0x03, 0xFC, 0x03, 0x00}));
+    EXPECT_EQ(recorder.dialogCloses, 1);
+    EXPECT_FALSE(state->CancelRequest.load());
+    expectUnchanged(table);
+}
+
+TEST_P(ArchiveRead, CancelWithoutAGaugeEndsAtTheNextConnection)
+{
+    TempDir empty;
+    ExchangeState state(pacing, empty.path(), "/nonexistent/libusb.so");
+    StringGrid table = oldTable();
+    state.ArchiveRequested = true;
+    Recorder recorder(state);
+    int passes = 0;
+    recorder.onShow = [&](const Recorder::Show&) {
+        if (++passes == 3)
+            state.CancelRequest = true;
+    };
+    EXPECT_EQ(runExchange(state, recorder, Mode::Connect, &table), ExchangeOutcome::Cancelled);
+    // No link: the version step finds none and the error tail waits a second each time.
+    EXPECT_EQ(recorder.modes().front(), 0);
+    EXPECT_EQ(recorder.modes().back(), 10);
+    EXPECT_EQ(state.LinkStatus.load(), LinkStatus::NoLibrary);
+    EXPECT_NE(std::find(pacing.pausesMs().begin(), pacing.pausesMs().end(), 1000), pacing.pausesMs().end());
+    EXPECT_EQ(recorder.dialogCloses, 1);
+    expectUnchanged(table);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, ArchiveRead, ::testing::Values(Transport::Pipes, Transport::Usb),
+                         [](const auto& info) { return transportName(info.param); });
+
+// Faults that only the libusb transport has its own rules for.
+
+TEST(ArchiveReadUsb, BadRecordEndsTheLoopWithOneMessage)
+{
+    RecordingPacing pacing;
+    SimGauge gauge(Transport::Usb, "records=6,bad_crc=record:2");
+    auto state = gauge.makeState(pacing);
+    StringGrid table;
+    writeArchiveHeader(table, 0);
+    state->ArchiveRequested = true;
+    Recorder recorder(*state);
+    EXPECT_EQ(runExchange(*state, recorder, Mode::Connect, &table), ExchangeOutcome::ChecksumFailed);
+    EXPECT_EQ(recorder.errors, std::vector<QString>{CrcError});
+    EXPECT_EQ(writesIn(gauge.transcript()).back(), test::bytes({0x03, 0xFC, 0x02, 0x00}));
+    EXPECT_TRUE(table.isEmptyTable());
+}
+
+TEST(ArchiveReadUsb, FailingRecordTransferIsSkipped)
+{
+    RecordingPacing pacing;
+    // Transfers are counted from the first bulk call; with a bare archive read of 4 records,
+    // transfer 10 is the command of the second record.
+    SimGauge gauge(Transport::Usb, "records=4,fail_every=10");
+    auto state = gauge.makeState(pacing);
+    StringGrid table;
+    writeArchiveHeader(table, 0);
+    state->ArchiveRequested = true;
+    Recorder recorder(*state);
+    BMTreadUSB thread(*state, recorder);
+    thread.SetTargets(&recorder, &recorder, &recorder, &table);
+    state->ExchangeMode = Mode::Connect;
+    thread.start();
+    ASSERT_TRUE(thread.wait(20000));
+    EXPECT_EQ(thread.outcome(), ExchangeOutcome::Completed);
+    EXPECT_GE(thread.skippedRecords(), 1);
+    EXPECT_EQ(table.rowCount(), 5); // the skipped record still has its row
+}
+
+TEST(ArchiveReadUsb, CancelEndsAnEndlesslyFailingStep)
+{
+    RecordingPacing pacing;
+    SimGauge gauge(Transport::Usb, "records=3,fail_every=1");
+    auto state = gauge.makeState(pacing);
+    StringGrid table;
+    state->ArchiveRequested = true;
+    Recorder recorder(*state);
+    int passes = 0;
+    recorder.onShow = [&](const Recorder::Show&) {
+        if (++passes == 50)
+            state->CancelRequest = true;
+    };
+    EXPECT_EQ(runExchange(*state, recorder, Mode::ReadMaterials, &table, true, 10000), ExchangeOutcome::Cancelled);
+    EXPECT_EQ(state->LinkStatus.load(), LinkStatus::LinkError);
+    EXPECT_TRUE(table.isEmptyTable());
+}
