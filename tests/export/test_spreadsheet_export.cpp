@@ -1,0 +1,303 @@
+// The workbook as a reader that is not ours (openpyxl) sees it, and the save dialog's rules.
+
+#include "app/archive_columns.h"
+#include "app/texts.h"
+#include "export/outside_readers.h"
+#include "export/spreadsheet_export.h"
+#include "support/test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace quilex;
+using quilex::test::TempDir;
+
+namespace {
+
+QString qs(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+QJsonObject sheet(const QJsonObject& book, int index)
+{
+    return book["sheets"].toArray().at(index).toObject();
+}
+
+QJsonObject cellAt(const QJsonObject& sheet, const char* ref)
+{
+    return sheet["cells"].toObject()[QLatin1String(ref)].toObject();
+}
+
+QStringList folderEntries(const std::string& folder)
+{
+    return QDir(qs(folder)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QByteArray fileBytes(const std::string& path)
+{
+    QFile f(qs(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A Russian table of two measurements as the archive download writes it, with the awkward
+// cells a sort or a project file can leave.
+StringGrid russianTable()
+{
+    StringGrid grid(8, 4);
+    writeArchiveHeader(grid, 0);
+    grid.setRow(1, {"1", "Сталь", "5920", "12,50", "3", "1", "07.05.2013", "09:03:00"});
+    grid.setRow(2, {"2", "Плексиглас длинное имя", "2670", "NAN", "007", "=1+2", "NAN", "NAN"});
+    grid.setRow(3, {"3", " ", "0", "12.50", "-4", "-0", "31.02.2013", "25:00:00"});
+    grid.setCell(2, 3, QString()); // an empty cell stays empty
+    return grid;
+}
+
+class SpreadsheetExport : public ::testing::Test {
+protected:
+    void SetUp() override { setLanguageIndex(LanguageRussian); }
+    void TearDown() override { setLanguageIndex(LanguageRussian); }
+    TempDir dir;
+};
+
+TEST_F(SpreadsheetExport, CellsBecomeWhatASpreadsheetReadsFromTheTypedTexts)
+{
+    const StringGrid grid = russianTable();
+    const std::string path = dir.file("Arhive.xls"); // the name the user chose, whatever it says
+    ASSERT_EQ(ExportToSpreadsheet(grid, qs(path), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)),
+              std::nullopt);
+    EXPECT_TRUE(fileBytes(path).startsWith("PK\x03\x04")); // a zip container, not the old binary format
+
+    // openpyxl goes by the ending; the content is what counts.
+    ASSERT_TRUE(QFile::copy(qs(path), qs(path) + ".xlsx"));
+    const QJsonObject book = test::readWorkbook(qs(path) + ".xlsx");
+    ASSERT_EQ(book["sheets"].toArray().size(), 1);
+    const QJsonObject s = sheet(book, 0);
+    EXPECT_EQ(s["title"].toString(), QStringLiteral("Архив измерений 1"));
+    EXPECT_EQ(s["max_row"].toInt(), 4);
+    EXPECT_EQ(s["max_col"].toInt(), 8); // column I stays empty
+
+    struct Expected {
+        const char* ref;
+        QJsonValue value;
+        const char* type;
+        const char* format;
+    };
+    const Expected expected[] = {
+        {"A1", QStringLiteral("№"), "s", "General"},
+        {"C1", QStringLiteral("Скорость звука, м/с"), "s", "General"},
+        {"H1", QStringLiteral("Время"), "s", "General"},
+        {"A2", 1, "n", "0"},
+        {"B2", QStringLiteral("Сталь"), "s", "General"},
+        {"C2", 5920, "n", "0"},
+        {"D2", 12.5, "n", "0.00"},
+        {"G2", QStringLiteral("2013-05-07T00:00:00"), "d", "dd\\.mm\\.yyyy"},
+        {"H2", QStringLiteral("09:03:00"), "d", "hh:mm:ss"},
+        {"D3", QStringLiteral("NAN"), "s", "General"},
+        {"E3", QStringLiteral("007"), "s", "General"}, // a number would show as 7
+        {"F3", QStringLiteral("=1+2"), "s", "General"}, // text, never a formula
+        {"G3", QStringLiteral("NAN"), "s", "General"},
+        {"B4", QStringLiteral(" "), "s", "General"},
+        {"C4", QJsonValue(), "", ""}, // empty
+        {"A4", 3, "n", "0"},
+        {"D4", QStringLiteral("12.50"), "s", "General"}, // the other separator is not a number here
+        {"E4", -4, "n", "0"},
+        {"F4", QStringLiteral("-0"), "s", "General"}, // a spreadsheet shows no minus zero
+        {"G4", QStringLiteral("31.02.2013"), "s", "General"},
+        {"H4", QStringLiteral("25:00:00"), "s", "General"},
+    };
+    for (const Expected& e : expected) {
+        if (e.value.isNull()) {
+            EXPECT_FALSE(s["cells"].toObject().contains(QLatin1String(e.ref))) << e.ref;
+            continue;
+        }
+        const QJsonObject c = cellAt(s, e.ref);
+        EXPECT_EQ(c["v"], e.value) << e.ref;
+        EXPECT_EQ(c["t"].toString(), QLatin1String(e.type)) << e.ref;
+        EXPECT_EQ(c["f"].toString(), QLatin1String(e.format)) << e.ref;
+        EXPECT_EQ(c["h"].toString(), QLatin1String("center")) << e.ref;
+    }
+}
+
+TEST_F(SpreadsheetExport, TheAreaIsCentredAndItsColumnsFitTheirTexts)
+{
+    const std::string path = dir.file("a.xlsx");
+    ASSERT_EQ(ExportToSpreadsheet(russianTable(), qs(path), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)),
+              std::nullopt);
+    const QJsonObject cols = sheet(test::readWorkbook(qs(path)), 0)["cols"].toObject();
+    // Columns A to I: the eight of the table and the empty one after them.
+    for (const char* c : {"A", "B", "C", "D", "E", "F", "G", "H", "I"})
+        EXPECT_EQ(cols[QLatin1String(c)].toObject()["h"].toString(), QLatin1String("center")) << c;
+    EXPECT_FALSE(cols.contains(QLatin1String("J")));
+    auto width = [&](const char* c) { return cols[QLatin1String(c)].toObject()["w"].toDouble(); };
+    // "Плексиглас длинное имя" is 22 characters, "Скорость звука, м/с" 19, "№" and digits 1.
+    EXPECT_GE(width("B"), 22.0);
+    EXPECT_LE(width("B"), 30.0);
+    EXPECT_GE(width("C"), 19.0);
+    EXPECT_LT(width("A"), width("E"));
+    EXPECT_LT(width("C"), width("B"));
+    EXPECT_NEAR(width("I"), 9.14, 0.5); // untouched: a spreadsheet's usual width
+}
+
+TEST_F(SpreadsheetExport, EnglishLocaleAndLanguage)
+{
+    setLanguageIndex(LanguageEnglish);
+    StringGrid grid(8, 2);
+    writeArchiveHeader(grid, 1);
+    grid.setRow(1, {"1", "Steel", "5920", "12.50", "3", "1", "5/7/13", "23:59:59"});
+    const std::string path = dir.file("en.xlsx");
+    ASSERT_EQ(ExportToSpreadsheet(grid, qs(path), QStringLiteral("Archive of measurements "),
+                                  QLocale(QLocale::English, QLocale::UnitedStates)),
+              std::nullopt);
+    const QJsonObject s = sheet(test::readWorkbook(qs(path)), 0);
+    EXPECT_EQ(s["title"].toString(), QStringLiteral("Archive of measurements 1"));
+    EXPECT_EQ(cellAt(s, "B1")["v"].toString(), QStringLiteral("Material"));
+    EXPECT_EQ(cellAt(s, "D2")["v"].toDouble(), 12.5);
+    EXPECT_EQ(cellAt(s, "D2")["f"].toString(), QStringLiteral("0.00"));
+    // Two-digit years are the gauge's years after 2000; "/" is kept literal, not the reader's
+    // own date separator.
+    EXPECT_EQ(cellAt(s, "G2")["v"].toString(), QStringLiteral("2013-05-07T00:00:00"));
+    EXPECT_EQ(cellAt(s, "G2")["f"].toString(), QStringLiteral("m\\/d\\/yy"));
+    EXPECT_EQ(cellAt(s, "H2")["v"].toString(), QStringLiteral("23:59:59"));
+}
+
+TEST(SpreadsheetCell, MonthNamesOnlyInEnglishTiedToEnglish)
+{
+    const QLocale c = QLocale::c(); // "d MMM yyyy"
+    const SpreadsheetCell english = spreadsheetCell(QStringLiteral("7 May 2013"), c);
+    EXPECT_EQ(english.kind, SpreadsheetCell::Kind::Date);
+    EXPECT_EQ(english.value, 41401.0); // days from 30 December 1899
+    EXPECT_EQ(english.numberFormat, QStringLiteral("[$-409]d mmm yyyy"));
+    EXPECT_EQ(spreadsheetCell(QStringLiteral("7 May 2013 "), c).kind, SpreadsheetCell::Kind::Text);
+    EXPECT_EQ(spreadsheetCell(QStringLiteral("1234567890123456"), c).kind, SpreadsheetCell::Kind::Text);
+    EXPECT_EQ(spreadsheetCell(QStringLiteral("0.004"), c).numberFormat, QStringLiteral("0.000"));
+    EXPECT_EQ(spreadsheetCell(QStringLiteral("1."), c).kind, SpreadsheetCell::Kind::Text);
+    EXPECT_EQ(spreadsheetCell(QString(), c).kind, SpreadsheetCell::Kind::Empty);
+}
+
+// Table row r lands in row r mod 65535 + 1 of worksheet r div 65535 + 1.
+TEST_F(SpreadsheetExport, SplitsAt65535RowsPerWorksheet)
+{
+    for (int rows : {65535, 65536}) {
+        SCOPED_TRACE(rows);
+        StringGrid grid(2, rows);
+        grid.setCell(0, 0, QStringLiteral("№"));
+        grid.setCell(1, 0, QStringLiteral("Материал"));
+        for (int r = 1; r < rows; ++r) {
+            grid.setCell(0, r, QString::number(r));
+            grid.setCell(1, r, QStringLiteral("m"));
+        }
+        const std::string path = dir.file("big.xlsx");
+        ASSERT_EQ(ExportToSpreadsheet(grid, qs(path), QStringLiteral("Архив измерений "), QLocale::c()), std::nullopt);
+        const QJsonObject book = test::readWorkbook(qs(path), QStringLiteral("1,2,65535,65536"));
+        const QJsonArray sheets = book["sheets"].toArray();
+        ASSERT_EQ(sheets.size(), rows == 65535 ? 1 : 2);
+        const QJsonObject first = sheets.at(0).toObject();
+        EXPECT_EQ(first["title"].toString(), QStringLiteral("Архив измерений 1"));
+        EXPECT_EQ(first["max_row"].toInt(), 65535);
+        EXPECT_EQ(cellAt(first, "A1")["v"].toString(), QStringLiteral("№"));
+        EXPECT_EQ(cellAt(first, "A65535")["v"].toInt(), 65534);
+        EXPECT_TRUE(cellAt(first, "A65536").isEmpty());
+        if (rows == 65536) {
+            const QJsonObject second = sheets.at(1).toObject();
+            EXPECT_EQ(second["title"].toString(), QStringLiteral("Архив измерений 2"));
+            EXPECT_EQ(second["max_row"].toInt(), 1);
+            EXPECT_EQ(cellAt(second, "A1")["v"].toInt(), 65535); // no header row on later sheets
+            EXPECT_EQ(cellAt(second, "B1")["v"].toString(), QStringLiteral("m"));
+        }
+    }
+}
+
+TEST_F(SpreadsheetExport, ReplacesAnExistingFileKeepingItsPermissions)
+{
+    const std::string path = dir.file("old.xlsx");
+    {
+        QFile old(qs(path));
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write(QByteArray(100000, 'x'));
+    }
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    const StringGrid grid = russianTable();
+    const StringGrid before = grid;
+    ASSERT_EQ(ExportToSpreadsheet(grid, qs(path), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)),
+              std::nullopt);
+    EXPECT_EQ(sheet(test::readWorkbook(qs(path)), 0)["max_row"].toInt(), 4);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(folderEntries(dir.path()), QStringList{QStringLiteral("old.xlsx")}); // no temporary file left
+    for (int r = 0; r < grid.rowCount(); ++r)
+        EXPECT_EQ(grid.row(r), before.row(r)); // the table is only read
+}
+
+TEST_F(SpreadsheetExport, FailuresLeaveNothingBehindAndSayExportFailed)
+{
+    // A folder that cannot exist: its parent is a regular file (root is stopped by this too).
+    const std::string file = dir.file("plain");
+    {
+        QFile f(qs(file));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("keep");
+    }
+    QString reason;
+    EXPECT_EQ(ExportToSpreadsheet(russianTable(), qs(file + "/out.xlsx"), QStringLiteral("Архив измерений "),
+                                  QLocale::c(), &reason),
+              QStringLiteral("Экспорт данных - Ошибка !!!"));
+    EXPECT_FALSE(reason.isEmpty());
+
+    // A failure half-way (a sheet name a workbook cannot hold) leaves the old file as it was.
+    setLanguageIndex(LanguageEnglish);
+    const std::string path = dir.file("kept.xlsx");
+    {
+        QFile f(qs(path));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("the user's old file");
+    }
+    EXPECT_EQ(ExportToSpreadsheet(russianTable(), qs(path), QStringLiteral("bad:[name]"), QLocale::c()),
+              QStringLiteral("Export of the data - Error !!!"));
+    EXPECT_EQ(fileBytes(path), QByteArray("the user's old file"));
+    EXPECT_EQ(folderEntries(dir.path()), (QStringList{QStringLiteral("kept.xlsx"), QStringLiteral("plain")}));
+
+    // Without write permission on the folder, for a user that permissions stop.
+    if (::geteuid() != 0) {
+        const std::string locked = dir.file("locked");
+        ASSERT_EQ(::mkdir(locked.c_str(), 0500), 0);
+        EXPECT_TRUE(ExportToSpreadsheet(russianTable(), qs(locked + "/a.xlsx"), QStringLiteral("A "), QLocale::c()));
+        EXPECT_TRUE(folderEntries(locked).isEmpty());
+        ::chmod(locked.c_str(), 0700);
+    }
+}
+
+TEST(SaveDialog, FilterTypeChangeAndTableCheck)
+{
+    EXPECT_EQ(QString::fromUtf16(SpreadsheetFilter), QStringLiteral("Exel 2003|*.xls|Exel 2007|*.xlsx|All Files|*.*"));
+    EXPECT_EQ(spreadsheetNameFilters(), (QStringList{QStringLiteral("Exel 2003 (*.xls)"), QStringLiteral("Exel 2007 (*.xlsx)"),
+                                                     QStringLiteral("All Files (*.*)")}));
+    EXPECT_EQ(QString::fromUtf16(SpreadsheetInitialFileName), QStringLiteral("Arhive.xls"));
+
+    // Appends unless the extension is anywhere in the name; never removes anything.
+    EXPECT_EQ(spreadsheetFileNameForType("/home/u/Arhive.xls", 2), QStringLiteral("/home/u/Arhive.xls.xlsx"));
+    EXPECT_EQ(spreadsheetFileNameForType("/home/u/Arhive.xlsx", 1), QStringLiteral("/home/u/Arhive.xlsx"));
+    EXPECT_EQ(spreadsheetFileNameForType("/home/u/Arhive", 1), QStringLiteral("/home/u/Arhive.xls"));
+    EXPECT_EQ(spreadsheetFileNameForType("/home/u/Arhive", 3), QStringLiteral("/home/u/Arhive.xls"));
+    EXPECT_EQ(spreadsheetFileNameForType("/a.xls.d/Arhive", 1), QStringLiteral("/a.xls.d/Arhive")); // substring rule
+    EXPECT_EQ(spreadsheetFileNameForType("/home/u/Arhive.XLSX", 2), QStringLiteral("/home/u/Arhive.XLSX.xlsx"));
+
+    StringGrid grid(8, 9);
+    grid.setCell(1, 1, QStringLiteral("Сталь")); // data, but no number in row 1
+    setLanguageIndex(LanguageRussian);
+    EXPECT_EQ(spreadsheetTableCheck(grid), QStringLiteral("Архив не считан!"));
+    setLanguageIndex(LanguageEnglish);
+    EXPECT_EQ(spreadsheetTableCheck(grid), QStringLiteral("Archive not read!"));
+    grid.setCell(0, 1, QStringLiteral("1"));
+    EXPECT_EQ(spreadsheetTableCheck(grid), std::nullopt);
+    setLanguageIndex(LanguageRussian);
+}
+
+} // namespace
