@@ -9,7 +9,10 @@
 
 #include <QFile>
 #include <QFontInfo>
-#include <QGuiApplication>
+#include <QApplication>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QTimer>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QRegularExpression>
@@ -276,11 +279,32 @@ TEST_F(Report, PdfWriteFailureLeavesNothing)
     EXPECT_FALSE(error.isEmpty());
 }
 
+TEST_F(Report, PreviewIsModalAndLeavesTheTableAsItWas)
+{
+    const StringGrid grid = englishTable(65); // two pages
+    bool shown = false;
+    int pages = 0;
+    // Close the preview as soon as it is up; showPrintPreview returns only then.
+    QTimer::singleShot(200, [&] {
+        if (auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget())) {
+            shown = true;
+            if (auto* preview = dialog->findChild<QPrintPreviewWidget*>())
+                pages = preview->pageCount();
+            dialog->reject();
+        }
+    });
+    showPrintPreview(nullptr, grid);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(pages, 2);
+    EXPECT_EQ(grid.row(1), englishTable(65).row(1));
+    EXPECT_EQ(ReportLineIndex, 0);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QGuiApplication app(argc, argv); // fonts and painting
+    QApplication app(argc, argv); // fonts and painting, and the preview's window
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
