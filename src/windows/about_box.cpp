@@ -1,0 +1,223 @@
+#include "windows/about_box.h"
+
+#include "app/main_window_texts.h"
+#include "app/texts.h"
+#include "windows/window_texts.h"
+
+#include <QDesktopServices>
+#include <QEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+
+#include <cstdio>
+#include <cstring>
+
+// The maker's details come from the build (CMake cache variables QUILEX_MAKER_*).
+#ifndef QUILEX_MAKER_EMAIL
+#define QUILEX_MAKER_EMAIL "info@quilex.example"
+#endif
+#ifndef QUILEX_MAKER_WEB
+#define QUILEX_MAKER_WEB "https://www.quilex.example"
+#endif
+#ifndef QUILEX_MAKER_PHONES
+#define QUILEX_MAKER_PHONES "000-00-00,000-00-01,000-00-02"
+#endif
+#ifndef QUILEX_LEGAL_NOTICE
+#define QUILEX_LEGAL_NOTICE "Copyright (C) the maker of Quilex-A"
+#endif
+#ifndef QUILEX_VERSION
+#define QUILEX_VERSION "0.0.0"
+#endif
+
+namespace quilex {
+namespace {
+
+namespace wt = window_texts;
+
+// A gauge with its screen and probe, drawn once: the box keeps its picture with it.
+QPixmap programIconPicture()
+{
+    QPixmap pixmap(74, 74);
+    pixmap.fill(Qt::white);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x20, 0x30, 0x60), 2));
+    p.setBrush(QColor(0xE8, 0xC0, 0x30));
+    p.drawRoundedRect(QRectF(14, 6, 40, 62), 6, 6);
+    p.setBrush(QColor(0xB8, 0xD8, 0xB0));
+    p.drawRect(QRectF(19, 12, 30, 18));
+    p.setPen(QPen(Qt::black, 1));
+    p.drawText(QRectF(19, 12, 30, 18), Qt::AlignCenter, QStringLiteral("12.5"));
+    p.setBrush(QColor(0x40, 0x40, 0x40));
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col)
+            p.drawEllipse(QRectF(21 + 10 * col, 36 + 9 * row, 6, 6));
+    p.setPen(QPen(QColor(0x20, 0x30, 0x60), 2));
+    p.drawLine(QPointF(54, 50), QPointF(66, 58));
+    p.setBrush(QColor(0x20, 0x30, 0x60));
+    p.drawRect(QRectF(62, 56, 8, 12));
+    return pixmap;
+}
+
+QLabel* makeLink(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    QFont font = label->font();
+    font.setUnderline(true);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Qt::blue);
+    label->setPalette(palette);
+    label->setCursor(Qt::PointingHandCursor);
+    return label;
+}
+
+} // namespace
+
+const AboutInfo& aboutInfo()
+{
+    static const AboutInfo info{
+        QStringLiteral(QUILEX_VERSION),
+        QString::fromLatin1(__DATE__),
+        QString::fromUtf8(QUILEX_LEGAL_NOTICE),
+        QString::fromUtf8(QUILEX_MAKER_EMAIL),
+        QString::fromUtf8(QUILEX_MAKER_WEB),
+        QString::fromUtf8(QUILEX_MAKER_PHONES).split(u',', Qt::SkipEmptyParts),
+    };
+    return info;
+}
+
+std::optional<QString> buildDateText(const QString& buildDate, std::uint8_t languageIndex)
+{
+    // Split as "%3s %2s %4s" splits it: blanks before a field are skipped, so " 3" is "3".
+    const QByteArray text = buildDate.toLatin1();
+    char month[4] = {};
+    char day[3] = {};
+    char year[5] = {};
+    if (std::sscanf(text.constData(), wt::BuildDatePattern, month, day, year) != 3)
+        return std::nullopt;
+    std::size_t monthIndex = 0; // a month that is not known reads as January
+    for (std::size_t i = 0; i < wt::MonthAbbreviations.size(); ++i)
+        if (std::strcmp(month, wt::MonthAbbreviations[i]) == 0)
+            monthIndex = i;
+    return Text(wt::DateJoiner, languageIndex) + QString::fromLatin1(day) +
+           Text(wt::MonthNames[monthIndex], languageIndex) + QString::fromLatin1(year) +
+           Text(wt::YearSuffix, languageIndex);
+}
+
+std::optional<QString> versionLine(const QString& fileVersion, const QString& buildDate, std::uint8_t languageIndex)
+{
+    const std::optional<QString> date = buildDateText(buildDate, languageIndex);
+    if (!date)
+        return std::nullopt;
+    return Text(wt::VersionPrefix, languageIndex) + fileVersion + *date;
+}
+
+TAboutBox::TAboutBox(QWidget* parent, const AboutInfo& info)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint)
+{
+    setFixedSize(303, 226);
+
+    auto* Panel1 = new QFrame(this);
+    Panel1->setGeometry(8, 8, 289, 169);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setLineWidth(2);
+    Panel1->setAutoFillBackground(true);
+    Panel1->setBackgroundRole(QPalette::Window);
+
+    ProgramIcon = new QLabel(Panel1);
+    ProgramIcon->setGeometry(8, 2, 81, 65);
+    ProgramIcon->setPixmap(programIconPicture());
+    ProgramIcon->setScaledContents(true);
+    ProgramIcon->setCursor(Qt::PointingHandCursor);
+    ProgramIcon->setToolTip(Text(wt::WebPageHint));
+    ProgramIcon->installEventFilter(this);
+
+    ProductName = new QLabel(Panel1);
+    ProductName->move(96, 16);
+    Version = new QLabel(QStringLiteral("Version"), Panel1);
+    Version->move(96, 40);
+    txtCopyright = new QLabel(QStringLiteral("Copyright"), Panel1);
+    txtCopyright->move(8, 66);
+    Comments = new QLabel(QString::fromUtf16(wt::PhonesCaptionDesign), Panel1);
+    Comments->setWordWrap(true);
+    Comments->setGeometry(8, 88, 58, 40);
+    Comments->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1 = new QLabel(info.phones.join(u'\n'), Panel1);
+    Label1->setWordWrap(true);
+    Label1->setGeometry(68, 90, 92, 45);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label2 = new QLabel(QString::fromUtf16(wt::MultichannelNoteDesign), Panel1);
+    Label2->move(162, 89);
+
+    LabelWWW = makeLink(info.web, Panel1);
+    LabelWWW->move(8, 144);
+    LabelWWW->setToolTip(Text(wt::WebPageHint));
+    LabelWWW->installEventFilter(this);
+    LabelEMail = makeLink(info.email, Panel1);
+    LabelEMail->move(160, 144);
+    LabelEMail->setToolTip(QString::fromUtf16(wt::EMailHint));
+    LabelEMail->installEventFilter(this);
+
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setGeometry(116, 188, 75, 25);
+    OKButton->setDefault(true);
+    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    // FormCreate: caption and product name always; the rest only when the build date reads.
+    setWindowTitle(Text(wt::AboutCaption));
+    ProductName->setText(Text(wt::ProductNameText));
+    if (const std::optional<QString> line = versionLine(info.fileVersion, info.buildDate, languageIndex())) {
+        Comments->setText(Text(wt::PhonesCaption));
+        Label2->setText(Text(wt::MultichannelNote));
+        Version->setText(*line);
+        txtCopyright->setText(info.legalNotice);
+    }
+    for (QLabel* label : {ProductName, Version, txtCopyright, Label2, LabelWWW, LabelEMail})
+        label->adjustSize();
+}
+
+QUrl TAboutBox::mailUrl() const
+{
+    return QUrl(QStringLiteral("mailto:") + LabelEMail->text() + QStringLiteral("?Subject=") +
+                QString::fromUtf16(ApplicationTitle));
+}
+
+QUrl TAboutBox::webUrl() const
+{
+    return QUrl::fromUserInput(LabelWWW->text());
+}
+
+void TAboutBox::LabelEMailClick()
+{
+    // The desktop's mail program opens a new message; what it answers is not ours to judge.
+    QDesktopServices::openUrl(mailUrl());
+}
+
+void TAboutBox::LabelWWWClick()
+{
+    QDesktopServices::openUrl(webUrl());
+}
+
+bool TAboutBox::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (watched == LabelEMail) {
+            LabelEMailClick();
+            return true;
+        }
+        if (watched == LabelWWW || watched == ProgramIcon) {
+            LabelWWWClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace quilex

@@ -1,0 +1,270 @@
+#include "windows/material_settings.h"
+
+#include "app/texts.h"
+#include "exchange/bmtread_usb.h"
+#include "windows/window_texts.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+
+namespace quilex {
+namespace {
+
+namespace wt = window_texts;
+
+constexpr int NameColumn = 1;
+constexpr int SpeedColumn = 2;
+
+bool isEnter(const QKeyEvent* key)
+{
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+
+// A printable character typed without Ctrl or Alt; the keys Qt edits with (Escape, Ctrl+C,
+// Ctrl+V and the like) are left to Qt.
+bool typedCharacter(const QKeyEvent* key, QChar& character)
+{
+    if (key->text().isEmpty() || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        return false;
+    character = key->text().at(0);
+    return character.isPrint();
+}
+
+// The cell editor: a line edit whose keys pass the dialog's filter first and whose every
+// change is checked against the length rule.
+class MaterialCellDelegate final : public QStyledItemDelegate {
+public:
+    MaterialCellDelegate(TForm3& form, QObject* parent) : QStyledItemDelegate(parent), form_(form) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override
+    {
+        auto* editor = new QLineEdit(parent);
+        editor->setFrame(false);
+        const int column = index.column();
+        const int gridRow = index.row() + 1; // the grid's row 0 is the view's header
+        editor->setProperty("gridColumn", column);
+        QObject::connect(editor, &QLineEdit::textEdited, editor, [this, editor, column, gridRow](const QString& text) {
+            form_.editTextChanged(editor, column, gridRow, text);
+        });
+        return editor;
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* editor = qobject_cast<QLineEdit*>(object);
+        // The warning takes the focus for a moment; the cell stays in editing meanwhile.
+        if (editor && event->type() == QEvent::FocusOut && form_.showingWarning())
+            return false;
+        if (editor && event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (isEnter(key)) {
+                // Enter takes the text into the cell and moves down; the editor closes.
+                Q_EMIT commitData(editor);
+                Q_EMIT closeEditor(editor, QAbstractItemDelegate::NoHint);
+                form_.moveToNextRow();
+                return true;
+            }
+            QChar character;
+            if (typedCharacter(key, character) && form_.filterCharacter(editor->property("gridColumn").toInt(), character))
+                return true;
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+
+private:
+    TForm3& form_;
+};
+
+} // namespace
+
+TForm3::TForm3(ExchangeRunner& runner, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      runner_(runner), grid_(3, MaterialRows + 1, 1, 1)
+{
+    // FormCreate: caption, rows, the gauge bar shown, header cells, button.
+    setWindowTitle(Text(wt::MaterialsCaption));
+    resize(239, 388);
+    setMinimumSize(160, 200);
+    grid_.setRowCount(MaterialRows + 1);
+    grid_.setCell(0, 0, Text(wt::MaterialsHeaderNumber));
+    grid_.setCell(1, 0, Text(wt::MaterialsHeaderName));
+    grid_.setCell(2, 0, Text(wt::MaterialsHeaderSpeed));
+
+    StringGrid1 = new StringGridView(grid_, this);
+    StringGrid1->setGeometry(0, 0, 239, 334);
+    StringGrid1->gridModel()->setEditable(true);
+    StringGrid1->setColumnWidths({20, 94, 114});
+    StringGrid1->horizontalHeader()->setStretchLastSection(false);
+    StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    StringGrid1->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
+                                 QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    StringGrid1->setTabKeyNavigation(true);
+    StringGrid1->setItemDelegate(new MaterialCellDelegate(*this, StringGrid1));
+    QPalette palette = StringGrid1->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Light));
+    StringGrid1->setPalette(palette);
+    StringGrid1->installEventFilter(this);
+
+    CGauge1 = new QProgressBar(this);
+    CGauge1->setGeometry(3, 339, 234, 9);
+    CGauge1->setRange(0, 100);
+    CGauge1->setValue(0);
+    CGauge1->setTextVisible(false);
+    QPalette bar = CGauge1->palette();
+    bar.setColor(QPalette::Highlight, QColor(Qt::darkBlue));
+    CGauge1->setPalette(bar);
+
+    Label1 = new QLabel(this);
+    Label1->setGeometry(4, 347, 232, 15);
+
+    Button1 = new QPushButton(Text(wt::MaterialsLoadButton), this);
+    Button1->setGeometry(2, 362, 234, 25);
+    Button1->setAutoDefault(false);
+    Button1->setEnabled(!runner_.busy());
+    connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+    connect(&runner_, &ExchangeRunner::busyChanged, Button1, [this](bool busy) { Button1->setEnabled(!busy); });
+    connect(&runner_, &ExchangeRunner::finished, this, &TForm3::exchangeFinished);
+}
+
+TForm3::~TForm3()
+{
+    // The exchange writes into the grid and the targets, which go with this dialog.
+    if (reporting_ && runner_.busy()) {
+        runner_.state().CancelRequest = true;
+        runner_.waitForEnd();
+    }
+    // The view and its model read the grid, which goes before the dialog's children do.
+    delete StringGrid1;
+    StringGrid1 = nullptr;
+}
+
+void TForm3::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    // The grid follows all four edges; the controls below it keep their size and their
+    // distance from the bottom edge.
+    const int h = height();
+    StringGrid1->setGeometry(0, 0, width(), std::max(0, h - 54));
+    CGauge1->move(3, h - 49);
+    Label1->move(4, h - 41);
+    Button1->move(2, h - 26);
+}
+
+void TForm3::Button1Click()
+{
+    if (runner_.busy())
+        return;
+    // A cell still being edited counts with the text it shows.
+    for (QLineEdit* editor : StringGrid1->viewport()->findChildren<QLineEdit*>())
+        if (editor->isVisible())
+            QMetaObject::invokeMethod(StringGrid1, "commitData", Q_ARG(QWidget*, editor));
+    if (!runner_.start(Mode::WriteMaterials, gaugeTarget(), nullptr, labelTarget(), &grid_))
+        return;
+    CGauge1->show();
+}
+
+void TForm3::done(int result)
+{
+    // An exchange that cannot reach the gauge would retry for ever behind the hidden dialog and
+    // keep every other exchange from starting: closing the dialog gives it up. One that is
+    // talking to the gauge goes on and finishes into the hidden dialog.
+    if (reporting_ && runner_.busy() && runner_.state().LinkStatus.load() != LinkStatus::Ok) {
+        runner_.state().CancelRequest = true;
+        cancelAsked_ = true;
+    }
+    QDialog::done(result);
+}
+
+void TForm3::noteReport()
+{
+    reporting_ = true;
+}
+
+void TForm3::setGaugePosition(int percent)
+{
+    noteReport();
+    CGauge1->setValue(percent);
+}
+
+void TForm3::setGaugeVisible(bool visible)
+{
+    noteReport();
+    CGauge1->setVisible(visible);
+}
+
+void TForm3::setLabelText(const QString& text)
+{
+    noteReport();
+    Label1->setText(text);
+}
+
+void TForm3::exchangeFinished(ExchangeOutcome outcome)
+{
+    if (!reporting_)
+        return; // another window's exchange
+    reporting_ = false;
+    // The exchange ended on its own before it saw our request: the request must not cancel
+    // the next exchange instead.
+    if (cancelAsked_ && outcome == ExchangeOutcome::Completed)
+        runner_.state().CancelRequest = false;
+    cancelAsked_ = false;
+}
+
+bool TForm3::filterCharacter(int column, QChar character)
+{
+    if (column != SpeedColumn || (character >= u'0' && character <= u'9'))
+        return false;
+    // No owner window, as every message box of the program.
+    QMessageBox box(QMessageBox::Warning, Text(wt::DigitsOnlyCaption), Text(wt::DigitsOnlyMessage), QMessageBox::Ok);
+    showingWarning_ = true;
+    box.exec();
+    showingWarning_ = false;
+    return true;
+}
+
+void TForm3::moveToNextRow()
+{
+    const QModelIndex current = StringGrid1->currentIndex();
+    if (!current.isValid())
+        return;
+    // Model row r is grid row r + 1: from grid row 13 back to grid row 1.
+    const int next = current.row() + 1 >= MaterialRows ? 0 : current.row() + 1;
+    StringGrid1->setCurrentIndex(StringGrid1->gridModel()->index(next, current.column()));
+}
+
+void TForm3::editTextChanged(QLineEdit* editor, int column, int gridRow, const QString& text)
+{
+    const bool tooLong = (column == NameColumn && text.size() > NameMaxLength) ||
+                         (column == SpeedColumn && text.size() > SpeedMaxLength);
+    if (!tooLong)
+        return;
+    // The cell takes the text, and the editor shows it all selected: the next character typed
+    // replaces the whole text.
+    grid_.setCell(column, gridRow, text);
+    editor->setText(text);
+    editor->selectAll();
+}
+
+bool TForm3::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == StringGrid1 && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (isEnter(key)) {
+            moveToNextRow();
+            return true;
+        }
+        QChar character;
+        if (typedCharacter(key, character) && filterCharacter(StringGrid1->currentIndex().column(), character))
+            return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace quilex

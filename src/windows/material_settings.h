@@ -1,0 +1,79 @@
+#pragma once
+// The material settings dialog: the gauge's 13 materials with their names in the language in
+// use and their speeds of sound, editable, and the button that loads them into the gauge.
+// The dialog is the gauge, label and grid target of the material exchanges; the main window
+// starts the read when it opens the dialog, the load button starts the write.
+
+#include "app/string_grid.h"
+#include "app/string_grid_view.h"
+#include "exchange/exchange_targets.h"
+#include "exchange/widget_bridge.h"
+
+#include <QDialog>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QLineEdit;
+
+namespace quilex {
+
+class TForm3 final : public QDialog, public GaugeTarget, public LabelTarget {
+    Q_OBJECT
+public:
+    TForm3(ExchangeRunner& runner, QWidget* parent = nullptr);
+    // An exchange still reporting into this dialog is cancelled and waited for first.
+    ~TForm3() override;
+
+    static constexpr int MaterialRows = 13;
+    static constexpr int NameMaxLength = 12;
+    static constexpr int SpeedMaxLength = 3;
+
+    StringGridView* StringGrid1 = nullptr;
+    QProgressBar* CGauge1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* Button1 = nullptr;
+
+    // The targets the starters hand to the exchange.
+    GaugeTarget* gaugeTarget() { return this; }
+    LabelTarget* labelTarget() { return this; }
+    StringGrid& grid() { return grid_; }
+
+    // Starts the write of the grid into the gauge; does nothing while any exchange runs.
+    void Button1Click();
+
+    // Ends the modal display; the dialog only hides. An exchange of this dialog that is still
+    // waiting for the gauge is cancelled (see the .cpp); one that is talking to it goes on.
+    void done(int result) override;
+
+    // GaugeTarget, LabelTarget
+    void setGaugePosition(int percent) override;
+    void setGaugeVisible(bool visible) override;
+    void setLabelText(const QString& text) override;
+
+    // What the key handling does with one typed character in a cell of the given column;
+    // public for the editor's filter.
+    bool filterCharacter(int column, QChar character);
+    bool showingWarning() const { return showingWarning_; }
+    // Enter: the next material row, row 13 wrapping to row 1, in the same column.
+    void moveToNextRow();
+    // The length rule, after every change of an editor's text.
+    void editTextChanged(QLineEdit* editor, int column, int gridRow, const QString& text);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void exchangeFinished(ExchangeOutcome outcome);
+    void noteReport();
+
+    ExchangeRunner& runner_;
+    StringGrid grid_;
+    // An exchange reports into this dialog and has not yet ended.
+    bool reporting_ = false;
+    bool cancelAsked_ = false;
+    bool showingWarning_ = false;
+};
+
+} // namespace quilex
