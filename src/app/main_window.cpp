@@ -1,11 +1,338 @@
-#include "main_window.h"
+#include "app/main_window.h"
+
+#include "app/archive_columns.h"
+#include "app/clipboard_copy.h"
+#include "app/main_window_texts.h"
+#include "app/project_file.h"
+#include "app/texts.h"
+#include "exchange/progress_dialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTranslator>
 
 namespace quilex {
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
+namespace {
+
+// The filters as the dialogs have always listed them: description|pattern pairs.
+const QString ProjectSaveFilter = QStringLiteral("Quilex-A Project|*.qlx|All Files|*.*");
+const QString ProjectOpenFilter = QStringLiteral("Quilex-A|*.qlx|All Files|*.*");
+const QString InitialProjectName = QStringLiteral("Arhive.qlx");
+
+// "Description|*.x|Other|*.*" in Qt's form "Description (*.x);;Other (*)".
+QString qtFilter(const QString& pairs)
 {
-    setWindowTitle(QStringLiteral("Толщиномер ультразвуковой Quilex-A"));
-    resize(640, 400);
+    const QStringList parts = pairs.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString pattern = parts[i + 1];
+        if (pattern == QLatin1String("*.*"))
+            pattern = QStringLiteral("*");
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], pattern);
+    }
+    return filters.join(QLatin1String(";;"));
+}
+
+QString runOpenDialog(QWidget* parent, const QString& initialName, const QString& filter)
+{
+    QFileDialog dialog(parent, QString(), QString(), qtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // The dialog closes on a name whether or not such a file exists.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.selectFile(initialName);
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+                                                                                 : QString();
+}
+
+QString runSaveDialog(QWidget* parent, const QString& initialName, const QString& filter)
+{
+    QFileDialog dialog(parent, QString(), QString(), qtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // No extension is added to a name typed without one, and an existing file is replaced
+    // without a question.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(QString());
+    dialog.selectFile(initialName);
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+                                                                                 : QString();
+}
+
+} // namespace
+
+void applyQtTranslation(std::uint8_t language, std::unique_ptr<QTranslator>& translator)
+{
+    if (translator) {
+        QCoreApplication::removeTranslator(translator.get());
+        translator.reset();
+    }
+    if (language != LanguageRussian)
+        return;
+    auto russian = std::make_unique<QTranslator>();
+    if (russian->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(russian.get());
+        translator = std::move(russian);
+    }
+}
+
+TForm1::TForm1(ExchangeState& state, QWidget* parent)
+    : QMainWindow(parent), openProjectDialog(runOpenDialog), saveProjectDialog(runSaveDialog),
+      saveSpreadsheetDialog([](QWidget* parent, const QString& initialName, const QString&) {
+          return runSpreadsheetDialog(parent, initialName);
+      }), state_(state), runner_(state), openFileName_(InitialProjectName),
+      saveFileName_(InitialProjectName)
+{
+    resize(711, 409 + menuBar()->sizeHint().height());
+    move(9, 10);
+
+    StringGrid1 = new StringGridView(ArchiveTable, this);
+    StringGrid1->setColumnWidths(std::vector<int>(ArchiveColumnWidths.begin(), ArchiveColumnWidths.end()));
+    StringGrid1->installEventFilter(this);
+    connect(StringGrid1, &StringGridView::headerReleased, this, &TForm1::StringGrid1MouseUp);
+
+    Button1 = new QPushButton(this);
+    Button2 = new QPushButton(this);
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+
+    File1 = menuBar()->addMenu(QString());
+    Save1 = File1->addAction(QString(), this, &TForm1::Save1Click);
+    Save2 = File1->addAction(QString(), this, &TForm1::Save2Click);
+    Save3 = File1->addAction(QString(), this, [this] { Action1Execute(true); });
+    File1->addSeparator(); // N9
+    Print1 = File1->addAction(QString(), this, &TForm1::Print1Click);
+    File1->addSeparator(); // N8
+    Exit1 = File1->addAction(QString(), this, &QWidget::close);
+    Edit1 = menuBar()->addMenu(QString());
+    Copy1 = Edit1->addAction(QString(), this, &TForm1::Copy1Click);
+    Copy2 = Edit1->addAction(QString(), this, &TForm1::Copy2Click);
+    N1 = Edit1->addAction(QString::fromUtf16(ScreenshotMenuCaption), this, &TForm1::N1Click);
+    Language1 = menuBar()->addMenu(QString::fromUtf16(LanguageMenuCaption));
+    Lang0 = Language1->addAction(QString::fromUtf16(RussianMenuCaption), this, &TForm1::Lang0Click);
+    Lang1 = Language1->addAction(QString::fromUtf16(EnglishMenuCaption), this, &TForm1::Lang1Click);
+    Lang0->setCheckable(true);
+    Lang1->setCheckable(true);
+    Help1 = menuBar()->addMenu(QString());
+    Contents1 = Help1->addAction(QString(), this, &TForm1::Contents1Click);
+    About1 = Help1->addAction(QString(), this, &TForm1::About1Click);
+
+    // Only one exchange at a time: the starters rest while one runs.
+    connect(&runner_, &ExchangeRunner::busyChanged, this, [this](bool busy) {
+        Button1->setEnabled(!busy);
+        Button2->setEnabled(!busy);
+        N1->setEnabled(!busy);
+    });
+
+    // F1 anywhere in the window, seen before the focused control.
+    qApp->installEventFilter(this);
+    FormCreate();
+}
+
+TForm1::~TForm1()
+{
+    qApp->removeEventFilter(this);
+    // An exchange still running reports into this window's table and dialog: end it first.
+    runner_.shutdown();
+    // The view reads the table until it goes; it must go before the table does.
+    delete StringGrid1;
+    StringGrid1 = nullptr;
+}
+
+void TForm1::FormCreate()
+{
+    switchLanguage(LanguageRussian);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    layoutButtons();
+}
+
+void TForm1::layoutButtons()
+{
+    // The table fills the window above the buttons; the buttons keep their distance from the
+    // bottom edge and their centres at the same share of the width (27 % and 73 %).
+    const QRect area = contentsRect().adjusted(0, menuBar()->height(), 0, 0);
+    const int w = area.width();
+    const int h = area.height();
+    StringGrid1->setGeometry(area.left(), area.top(), w, std::max(0, h - 43));
+    const int top = area.top() + h - 35;
+    Button1->setGeometry(area.left() + w * (122 + 139 / 2) / 711 - 139 / 2, top, 139, 31);
+    Button2->setGeometry(area.left() + w * (431 + 172 / 2) / 711 - 172 / 2, top, 172, 31);
+}
+
+void TForm1::switchLanguage(std::uint8_t language)
+{
+    setLanguageIndex(language);
+    Lang0->setChecked(language == LanguageRussian);
+    Lang1->setChecked(!Lang0->isChecked());
+    setWindowTitle(Text(MainText::WindowCaption));
+    File1->setTitle(Text(MainText::FileMenu));
+    Save1->setText(Text(MainText::SaveInExcel));
+    Save2->setText(Text(MainText::CreateProject));
+    Save3->setText(Text(MainText::OpenProject));
+    Print1->setText(Text(MainText::Print));
+    Exit1->setText(Text(MainText::Exit));
+    Edit1->setTitle(Text(MainText::EditMenu));
+    Copy1->setText(Text(MainText::CopyTable));
+    Copy2->setText(Text(MainText::CopySelection));
+    Help1->setTitle(Text(MainText::HelpMenu));
+    Contents1->setText(Text(MainText::HelpContents));
+    About1->setText(Text(MainText::About));
+    Button1->setText(Text(MainText::ReadArchive));
+    Button2->setText(Text(MainText::MaterialSettings));
+    writeArchiveHeader(ArchiveTable, language);
+    applyQtTranslation(language, qtTranslator_);
+}
+
+void TForm1::Lang0Click()
+{
+    switchLanguage(LanguageRussian);
+}
+
+void TForm1::Lang1Click()
+{
+    switchLanguage(LanguageEnglish);
+}
+
+void TForm1::showError(const QString& text)
+{
+    // No owner window, an error icon and OK, the caption in the language in use.
+    QMessageBox box(QMessageBox::Critical, Text(MainText::ErrorCaption), text, QMessageBox::Ok);
+    box.exec();
+}
+
+// ---------------------------------------------------------------------------------------
+// Exchanges
+
+void TForm1::Button1Click()
+{
+    if (runner_.busy())
+        return;
+    progress_ = std::make_unique<TForm2>(state_, this);
+    std::uint8_t firstMode = Mode::Connect;
+    if (state_.ReadMaterialsFirst.load()) {
+        state_.ReadMaterialsFirst = false;
+        firstMode = Mode::ReadMaterials;
+    }
+    state_.ArchiveRequested = true;
+    if (!runner_.start(firstMode, progress_->gaugeTarget(), progress_.get(), progress_->labelTarget(), &ArchiveTable))
+        return;
+    // The dialog's close box only ends this wait; the download goes on into the hidden
+    // dialog and still fills the table.
+    progress_->exec();
+}
+
+// ---------------------------------------------------------------------------------------
+// Project files
+
+void TForm1::Save2Click()
+{
+    const QString path = saveProjectDialog(this, saveFileName_, ProjectSaveFilter);
+    if (path.isEmpty())
+        return;
+    saveFileName_ = path;
+    if (auto failed = saveProject(ArchiveTable, path, languageIndex()))
+        showError(*failed);
+}
+
+void TForm1::Action1Execute(bool fromMenu)
+{
+    QString path = openFileName_;
+    if (fromMenu) {
+        path = openProjectDialog(this, openFileName_, ProjectOpenFilter);
+        if (path.isEmpty())
+            return;
+        openFileName_ = path;
+    }
+    if (auto failed = readProjectFile(path, ArchiveTable, languageIndex()))
+        showError(*failed);
+}
+
+void TForm1::openFromCommandLine(const QStringList& arguments)
+{
+    if (arguments.isEmpty())
+        return;
+    openFileName_ = arguments.join(QLatin1Char(' '));
+    Action1Execute(false);
+}
+
+// ---------------------------------------------------------------------------------------
+// Clipboard
+
+bool TForm1::clipboardGuard()
+{
+    if (state_.ArchiveRecordCount.load() != 0)
+        return true;
+    showError(Text(MainText::TableEmpty));
+    return false;
+}
+
+void TForm1::Copy1Click()
+{
+    if (!clipboardGuard())
+        return;
+    QApplication::clipboard()->setText(wholeTableText(ArchiveTable, Text(MainText::HeaderDate)));
+}
+
+void TForm1::Copy2Click()
+{
+    if (!clipboardGuard())
+        return;
+    QApplication::clipboard()->setText(blockText(ArchiveTable, ArchiveTable.selection()));
+}
+
+void TForm1::StringGrid1KeyDown(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (key != Qt::Key_C || !(modifiers & Qt::ControlModifier))
+        return;
+    if (ctrlCCopiesWholeTable(ArchiveTable.selection()))
+        Copy1Click();
+    else
+        Copy2Click();
+}
+
+// ---------------------------------------------------------------------------------------
+// Sorting
+
+void TForm1::StringGrid1MouseUp(Qt::MouseButton button, int column, int row)
+{
+    const HeaderClickResult click =
+        headerClick(ArchiveTable, SortDirection_, button == Qt::LeftButton, column, row, languageIndex());
+    if (click.outcome == HeaderClickOutcome::Failed) {
+        // A conversion error reaches the default error box with its own text.
+        QMessageBox box(QMessageBox::Critical, QString::fromUtf16(ApplicationTitle), click.error, QMessageBox::Ok);
+        box.exec();
+    }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (key->key() == Qt::Key_F1 && widget && widget->window() == this) {
+            Contents1Click();
+            return true;
+        }
+        if (watched == StringGrid1) {
+            if (key->key() == Qt::Key_C && (key->modifiers() & Qt::ControlModifier)) {
+                StringGrid1KeyDown(key->key(), key->modifiers());
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 } // namespace quilex

@@ -1,13 +1,115 @@
 #pragma once
+// The main window: the archive table, the two buttons that start exchanges with the gauge
+// and the menu from which everything else is reached.
+
+#include "app/grid_sort.h"
+#include "app/string_grid.h"
+#include "app/string_grid_view.h"
+#include "exchange/exchange_state.h"
+#include "exchange/widget_bridge.h"
+
 #include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QMenu;
+class QPushButton;
+class QTranslator;
 
 namespace quilex {
 
-// The program's main window. For now it only carries its title.
+class TForm2;
+
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    TForm1(ExchangeState& state, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The file dialogs, replaceable so that tests can answer them. Each gets the dialog's
+    // initial file name and its filter, and returns the chosen path or an empty one.
+    using FileDialog = std::function<QString(QWidget* parent, const QString& initialName, const QString& filter)>;
+    FileDialog openProjectDialog;
+    FileDialog saveProjectDialog;
+    FileDialog saveSpreadsheetDialog;
+
+    // The start: the project named by the command line, its arguments joined by single
+    // spaces (a path with a space that arrived split is whole again).
+    void openFromCommandLine(const QStringList& arguments);
+
+    StringGrid& archiveTable() { return ArchiveTable; }
+    StringGridView* grid() const { return StringGrid1; }
+    ExchangeRunner& runner() { return runner_; }
+    SortDirection sortDirection() const { return SortDirection_; }
+    const QString& openDialogFileName() const { return openFileName_; }
+    TForm2* progressDialog() const { return progress_.get(); }
+
+    // Menu items and buttons, named as the window has always named them.
+    QMenu* File1 = nullptr;
+    QAction* Save1 = nullptr;
+    QAction* Save2 = nullptr;
+    QAction* Save3 = nullptr;
+    QAction* Print1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QMenu* Edit1 = nullptr;
+    QAction* Copy1 = nullptr;
+    QAction* Copy2 = nullptr;
+    QAction* N1 = nullptr;
+    QMenu* Language1 = nullptr;
+    QAction* Lang0 = nullptr;
+    QAction* Lang1 = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* Contents1 = nullptr;
+    QAction* About1 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;
+
+    void Button1Click();
+    void Button2Click();
+    void Save1Click();
+    void Save2Click();
+    void Action1Execute(bool fromMenu);
+    void Print1Click();
+    void Copy1Click();
+    void Copy2Click();
+    void N1Click();
+    void Lang0Click();
+    void Lang1Click();
+    void Contents1Click();
+    void About1Click();
+    void StringGrid1KeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void StringGrid1MouseUp(Qt::MouseButton button, int column, int row);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void FormCreate();
+    void switchLanguage(std::uint8_t language);
+    void showError(const QString& text);
+    bool clipboardGuard();
+    void layoutButtons();
+    static QString runSpreadsheetDialog(QWidget* parent, const QString& initialName);
+
+    ExchangeState& state_;
+    ExchangeRunner runner_;
+    StringGrid ArchiveTable;
+    StringGridView* StringGrid1 = nullptr;
+    SortDirection SortDirection_ = 0;
+    QString openFileName_;
+    QString saveFileName_;
+    QString spreadsheetFileName_;
+    std::unique_ptr<TForm2> progress_;
+    QWidget* modalWindow_ = nullptr; // the material or screenshot window while it runs
+    std::unique_ptr<QTranslator> qtTranslator_;
 };
+
+// Qt's own dialogs and buttons speak the language in use: Qt's Russian translation is loaded
+// while Russian is in use.
+void applyQtTranslation(std::uint8_t language, std::unique_ptr<QTranslator>& translator);
 
 } // namespace quilex

@@ -1,8 +1,12 @@
 #include "cli/cli_table_io.h"
 
+#include "app/main_window_texts.h"
 #include "app/project_file.h"
+#include "export/report.h"
+#include "export/spreadsheet_export.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -145,6 +149,22 @@ std::optional<QString> writeTable(const StringGrid& grid, const QString& path, i
     }
     if (format == TableFormat::Project)
         return writeProjectFile(grid, path, languageIndex);
+    if (path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)) {
+        QString reason;
+        const QString title = Text(mainWindowText(MainText::ArchiveTitle), std::uint8_t(languageIndex));
+        if (ExportToSpreadsheet(grid, path, title, QLocale::system(), &reason))
+            return fileError(path, reason, languageIndex);
+        return std::nullopt;
+    }
+    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
+        // Laying out the pages needs fonts, which only a GUI application has.
+        if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+            return fileError(path, QStringLiteral("the report's pages are written by \"convert\""), languageIndex);
+        QString reason;
+        if (!writeReportPdf(grid, path, &reason))
+            return fileError(path, reason, languageIndex);
+        return std::nullopt;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fileError(path, file.errorString(), languageIndex);

@@ -3,10 +3,12 @@
 #include "cli/cli_commands.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <memory>
 
 namespace quilex::cli {
 namespace {
@@ -48,7 +50,16 @@ void printOverview(std::FILE* out)
 int main(int argc, char* argv[])
 {
     using namespace quilex::cli;
-    QCoreApplication app(argc, argv);
+    // The report's pages need fonts and so a GUI application; convert never opens a window,
+    // so it needs no display either.
+    bool paints = false;
+    if (argc > 1 && std::strcmp(argv[1], "convert") == 0)
+        for (int i = 2; i < argc; ++i)
+            paints = paints || QByteArray(argv[i]).toLower().endsWith(".pdf");
+    if (paints && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app = paints ? std::make_unique<QGuiApplication>(argc, argv)
+                                                         : std::make_unique<QCoreApplication>(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     if (args.isEmpty()) {

@@ -250,10 +250,14 @@ void BMTreadUSB::ErrorTail(std::uint8_t failedMode)
         state_.ExchangeMode = failedMode;
     if (state_.DriverPipeLink.isOpen()) {
         std::uint8_t drain[ErrorTailDrainBytes];
-        const int normalTimeout = DefaultPipeReadTimeoutMs;
         state_.DriverPipeLink.setReadTimeoutMs(DrainTimeoutMs);
         (void)state_.DriverPipeLink.ReadExact(drain, sizeof drain);
-        state_.DriverPipeLink.setReadTimeoutMs(normalTimeout);
+        state_.DriverPipeLink.setReadTimeoutMs(DefaultPipeReadTimeoutMs);
+        // A gauge that stopped answering on its pipes may have been unplugged and plugged in
+        // again: the pipes we hold then lead nowhere, and an open link is used again as it
+        // is. Close them, so that the next connection opens the gauge's pipes anew.
+        if (state_.LinkStatus.load() == LinkStatus::LinkError)
+            state_.DriverPipeLink.Close();
     }
     state_.pacing.pauseMs(ErrorTailPauseMs);
 }

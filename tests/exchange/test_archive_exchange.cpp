@@ -239,3 +239,24 @@ TEST(ArchiveReadUsb, CancelEndsAnEndlesslyFailingStep)
     EXPECT_EQ(state->LinkStatus.load(), LinkStatus::LinkError);
     EXPECT_TRUE(table.isEmptyTable());
 }
+
+TEST(ArchiveReadPipes, GaugePluggedInAgainIsReachedAfterTheErrorTail)
+{
+    RecordingPacing pacing;
+    // The gauge leaves in the middle of the records: its pipes close and its folder goes.
+    SimGauge gauge(Transport::Pipes, "records=30,unplug_after=20");
+    auto state = gauge.makeState(pacing);
+    StringGrid table;
+    state->ArchiveRequested = true;
+    Recorder recorder(*state);
+    std::optional<SimGauge> again;
+    recorder.onShow = [&](const Recorder::Show&) {
+        // Once the program has lost it, the gauge is plugged in again under the same folder.
+        if (!again && state->LinkStatus.load() == LinkStatus::NoLibrary)
+            again.emplace(gauge, "records=30");
+    };
+    EXPECT_EQ(runExchange(*state, recorder, Mode::Connect, &table), ExchangeOutcome::Completed);
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(table.rowCount(), 31);
+    EXPECT_EQ(table.cell(0, 30), "30");
+}

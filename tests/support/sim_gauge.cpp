@@ -76,6 +76,12 @@ SimGauge::SimGauge(Transport transport, const std::string& faults, const std::st
     }
 }
 
+SimGauge::SimGauge(const SimGauge& sameFolder, const std::string& faults)
+    : transport_(Transport::Pipes), driverRoot_(sameFolder.driverRoot_)
+{
+    startPipes("transcript=" + transcriptPath() + (faults.empty() ? "" : "," + faults), "");
+}
+
 void SimGauge::startPipes(const std::string& faults, const std::string& imagePath)
 {
     int out[2];

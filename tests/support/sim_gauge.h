@@ -35,8 +35,10 @@ std::vector<std::vector<std::uint8_t>> writesIn(const std::vector<TranscriptLine
 class SimGauge {
 public:
     SimGauge(Transport transport, const std::string& faults = "", const std::string& imagePath = "");
+    // A pipe face serving under another gauge's driver folder, as a gauge plugged in again.
+    SimGauge(const SimGauge& sameFolder, const std::string& faults);
     ~SimGauge();
-    SimGauge(const SimGauge&) = delete;
+    SimGauge(SimGauge&&) = delete;
     SimGauge& operator=(const SimGauge&) = delete;
 
     Transport transport() const { return transport_; }

@@ -1,0 +1,25 @@
+#pragma once
+// The archive table as clipboard text: cells separated by tabs, every line ended by CR LF.
+// The whole-table copy lines the columns up for a tab-stop of 8 by adding tabs after cells
+// shorter than a long header; the block copy uses single tabs.
+
+#include "app/string_grid.h"
+
+#include <QString>
+
+namespace quilex {
+
+// Every row, header row first. dateHeader is the current language's date header, after which
+// the header line gets one more tab.
+QString wholeTableText(const StringGrid& grid, const QString& dateHeader);
+
+// The cells of rect (inclusive), row by row.
+QString blockText(const StringGrid& grid, const GridRect& rect);
+
+// Ctrl+C copies the whole table when a single cell is selected, else the block.
+inline bool ctrlCCopiesWholeTable(const GridRect& selection)
+{
+    return selection.Top == selection.Bottom && selection.Left == selection.Right;
+}
+
+} // namespace quilex

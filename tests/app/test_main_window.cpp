@@ -1,0 +1,269 @@
+// The main window with its real widgets on the offscreen platform, the simulated gauge and
+// real files.
+
+#include "app/main_window.h"
+#include "app/main_window_texts.h"
+#include "app/texts.h"
+#include "exchange/progress_dialog.h"
+#include "support/sim_gauge.h"
+#include "support/widget_test_support.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QFile>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace quilex;
+using namespace quilex::test;
+
+namespace {
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override { widgetApp(); }
+
+    // A window whose exchanges reach the simulated gauge over libusb.
+    std::unique_ptr<TForm1> windowOn(SimGauge& gauge)
+    {
+        state = gauge.makeState(pacing);
+        return std::make_unique<TForm1>(*state);
+    }
+
+    RecordingPacing pacing;
+    std::unique_ptr<ExchangeState> state;
+};
+
+QStringList menuTitles(TForm1& w)
+{
+    QStringList titles;
+    for (QAction* a : w.menuBar()->actions())
+        titles << a->text();
+    return titles;
+}
+
+} // namespace
+
+TEST_F(MainWindow, StartsInRussianAndSwitchesToEnglish)
+{
+    SimGauge gauge(Transport::Usb);
+    auto w = windowOn(gauge);
+    EXPECT_EQ(w->windowTitle(), "Толщиномер ультразвуковой Quilex-A");
+    EXPECT_EQ(menuTitles(*w), (QStringList{"Файл", "Правка", "Language(Язык)", "Помощь"}));
+    EXPECT_TRUE(w->Lang0->isChecked());
+    EXPECT_FALSE(w->Lang1->isChecked());
+    EXPECT_EQ(w->Button1->text(), "Считать архив");
+    EXPECT_EQ(w->archiveTable().cell(6, 0), "Дата");
+    EXPECT_EQ(w->grid()->model()->headerData(3, Qt::Horizontal).toString(), "Толщина, мм");
+    // Qt's own buttons and dialogs speak the language in use.
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Отмена");
+
+    w->archiveTable().setCell(1, 1, QStringLiteral("чугун"));
+    w->Lang1Click();
+    EXPECT_EQ(languageIndex(), LanguageEnglish);
+    EXPECT_EQ(w->windowTitle(), "Ultrasonic thickness gauge Quilex-A");
+    EXPECT_EQ(menuTitles(*w), (QStringList{"File", "Edit", "Language(Язык)", "Help"}));
+    EXPECT_EQ(w->Save2->text().front(), QChar(0x0421)); // "Сreate Project" starts with a Cyrillic Es
+    EXPECT_EQ(w->N1->text(), "Скриншот с прибора");
+    EXPECT_EQ(w->Lang0->text(), "Русский");
+    EXPECT_TRUE(w->Lang1->isChecked());
+    EXPECT_FALSE(w->Lang0->isChecked());
+    EXPECT_EQ(w->Button2->text(), "Material settings");
+    EXPECT_EQ(w->archiveTable().cell(6, 0), "Date");
+    EXPECT_EQ(w->archiveTable().cell(1, 1), "чугун"); // data rows keep their texts
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
+    w->Lang0Click();
+    EXPECT_EQ(languageIndex(), LanguageRussian);
+}
+
+TEST_F(MainWindow, ReadArchiveFirstAndSecondTime)
+{
+    SimGauge gauge(Transport::Usb, "records=25");
+    auto w = windowOn(gauge);
+    w->show();
+    w->Button1Click(); // modal until the download closes the dialog
+    w->runner().waitForEnd();
+    EXPECT_EQ(w->archiveTable().rowCount(), 26);
+    EXPECT_EQ(w->archiveTable().cell(0, 25), "25");
+    EXPECT_EQ(w->grid()->model()->rowCount(), 25);
+    EXPECT_FALSE(w->progressDialog()->isVisible());
+    const auto first = writesIn(gauge.transcript());
+    EXPECT_EQ(first.front(), test::bytes({0x04, 0xFB})); // the gauge's materials first
+
+    const auto before = first.size();
+    w->Button1Click();
+    w->runner().waitForEnd();
+    const auto second = writesIn(gauge.transcript());
+    ASSERT_GT(second.size(), before);
+    EXPECT_EQ(second[before], test::bytes({0x01, 0xFE})); // straight to the version
+    EXPECT_TRUE(w->Button1->isEnabled());
+}
+
+TEST_F(MainWindow, CancelAndTheOneExchangeRule)
+{
+    TempDir empty;
+    ExchangeState noGauge(pacing, empty.path(), "/nonexistent/libusb.so");
+    TForm1 w(noGauge);
+    w.show();
+    // The dialog is closed with its close box: the exchange goes on, and no second one starts.
+    QTimer::singleShot(50, [&] {
+        w.progressDialog()->reject();
+        EXPECT_TRUE(w.runner().busy());
+        EXPECT_FALSE(w.Button1->isEnabled());
+        EXPECT_FALSE(w.Button2->isEnabled());
+        const auto* dialog = w.progressDialog();
+        w.Button1Click(); // does nothing
+        EXPECT_EQ(w.progressDialog(), dialog);
+        dialog->Button1->click(); // Cancel
+    });
+    w.Button1Click();
+    ASSERT_TRUE(waitUntil([&] { return w.Button1->isEnabled(); }));
+    EXPECT_FALSE(w.runner().busy());
+    EXPECT_FALSE(noGauge.CancelRequest.load());
+    EXPECT_TRUE(w.archiveTable().isEmptyTable());
+}
+
+TEST_F(MainWindow, ClipboardGuardAndCopies)
+{
+    SimGauge gauge(Transport::Usb, "records=3");
+    auto w = windowOn(gauge);
+    MessageBoxAnswerer answerer;
+    w->Copy1Click();
+    ASSERT_EQ(answerer.seen.size(), 1u);
+    EXPECT_EQ(answerer.seen[0].caption, "Ошибка");
+    EXPECT_EQ(answerer.seen[0].text, "Таблтца пуста");
+
+    w->Button1Click();
+    w->runner().waitForEnd();
+    QApplication::clipboard()->clear();
+    w->archiveTable().setSelection({1, 1, 1, 1});
+    QTest::keyClick(w->grid(), Qt::Key_C, Qt::ControlModifier); // one cell: the whole table
+    const QString whole = QApplication::clipboard()->text();
+    EXPECT_TRUE(whole.startsWith("№\tМатериал\t")) << whole.toStdString();
+    EXPECT_EQ(whole.count("\r\n"), 4);
+
+    w->archiveTable().setSelection({2, 1, 3, 2});
+    QTest::keyClick(w->grid(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier); // a block
+    const QString block = QApplication::clipboard()->text();
+    EXPECT_EQ(block.count("\r\n"), 2);
+    EXPECT_EQ(block.split("\r\n")[0], w->archiveTable().cell(2, 1) + "\t" + w->archiveTable().cell(3, 1));
+}
+
+TEST_F(MainWindow, HeaderClicksSort)
+{
+    SimGauge gauge(Transport::Usb);
+    auto w = windowOn(gauge);
+    StringGrid& t = w->archiveTable();
+    w->StringGrid1MouseUp(Qt::LeftButton, 3, 0); // empty table: only the direction turns
+    EXPECT_EQ(w->sortDirection(), 1);
+    t.setRowCount(4);
+    t.setRow(1, {"1", "a", "5920", "12,34", "1", "1", "", ""});
+    t.setRow(2, {"2", "b", "5920", "9,50", "1", "1", "", ""});
+    t.setRow(3, {"3", "c", "5920", "100,00", "1", "1", "", ""});
+    w->StringGrid1MouseUp(Qt::RightButton, 0, 0); // another button: nothing
+    EXPECT_EQ(w->sortDirection(), 1);
+    // A real release of the left button over the "Номер" header sorts descending by number
+    // (all equal), then one over "№" ascending by record number.
+    w->show();
+    QHeaderView* header = w->grid()->horizontalHeader();
+    const QPoint overNumber(header->sectionViewportPosition(0) + 5, header->height() / 2);
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, overNumber);
+    EXPECT_EQ(w->sortDirection(), -1);
+    EXPECT_EQ(t.cell(0, 1), "3");
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, overNumber);
+    EXPECT_EQ(w->sortDirection(), 1);
+    EXPECT_EQ(t.cell(0, 1), "1");
+
+    // A cell that does not convert: the error's text in a box, the table as it was.
+    t.setCell(2, 2, "NAN");
+    MessageBoxAnswerer answerer;
+    w->StringGrid1MouseUp(Qt::LeftButton, 2, 0);
+    ASSERT_EQ(answerer.seen.size(), 1u);
+    EXPECT_TRUE(answerer.seen[0].text.contains("NAN"));
+    EXPECT_EQ(t.cell(0, 1), "1");
+}
+
+TEST_F(MainWindow, SaveAndOpenProjectsThroughTheDialogs)
+{
+    SimGauge gauge(Transport::Usb, "records=4");
+    auto w = windowOn(gauge);
+    TempDir dir;
+    const QString path = QString::fromStdString(dir.file("my archive.qlx"));
+    QStringList asked;
+    w->saveProjectDialog = [&](QWidget*, const QString& initial, const QString& filter) {
+        asked << initial << filter;
+        return path;
+    };
+    MessageBoxAnswerer answerer;
+    w->Save2Click(); // the empty table is refused after the dialog
+    ASSERT_EQ(answerer.seen.size(), 1u);
+    EXPECT_EQ(answerer.seen[0].text, "Архив не считан!");
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(asked, (QStringList{"Arhive.qlx", "Quilex-A Project|*.qlx|All Files|*.*"}));
+
+    w->Button1Click();
+    w->runner().waitForEnd();
+    w->Save2Click();
+    EXPECT_EQ(answerer.seen.size(), 1u);
+    ASSERT_TRUE(QFile::exists(path));
+    w->Save2Click();
+    EXPECT_EQ(asked[2], path); // the dialog remembers the last name
+
+    // Open it into a fresh window, by the menu and from a command line split at the space.
+    TForm1 other(*state);
+    other.openProjectDialog = [&](QWidget*, const QString& initial, const QString&) {
+        EXPECT_EQ(initial, "Arhive.qlx");
+        return path;
+    };
+    other.Action1Execute(true);
+    EXPECT_EQ(other.archiveTable().rowCount(), 5);
+    EXPECT_EQ(other.archiveTable().cell(0, 4), "4");
+
+    TForm1 started(*state);
+    started.openFromCommandLine({QString::fromStdString(dir.file("my")), "archive.qlx"});
+    EXPECT_EQ(started.openDialogFileName(), path);
+    EXPECT_EQ(started.archiveTable().rowCount(), 5);
+
+    // A damaged file is refused with a message naming it; the table stays.
+    QFile damaged(QString::fromStdString(dir.file("damaged.qlx")));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray::fromHex("0800000064000000"));
+    damaged.close();
+    other.openProjectDialog = [&](QWidget*, const QString&, const QString&) { return damaged.fileName(); };
+    other.Action1Execute(true);
+    ASSERT_EQ(answerer.seen.size(), 2u);
+    EXPECT_TRUE(answerer.seen[1].text.contains("damaged.qlx"));
+    EXPECT_EQ(other.archiveTable().rowCount(), 5);
+}
+
+TEST_F(MainWindow, SpreadsheetExportFromTheMenu)
+{
+    SimGauge gauge(Transport::Usb, "records=6");
+    auto w = windowOn(gauge);
+    TempDir dir;
+    const QString path = QString::fromStdString(dir.file("Arhive.xls"));
+    QStringList asked;
+    w->saveSpreadsheetDialog = [&](QWidget*, const QString& initial, const QString& filter) {
+        asked << initial << filter;
+        return path;
+    };
+    MessageBoxAnswerer answerer;
+    w->Save1Click(); // nothing read yet: refused after the dialog
+    ASSERT_EQ(answerer.seen.size(), 1u);
+    EXPECT_EQ(answerer.seen[0].text, "Архив не считан!");
+    EXPECT_EQ(asked, (QStringList{"Arhive.xls", "Exel 2003|*.xls|Exel 2007|*.xlsx|All Files|*.*"}));
+    EXPECT_FALSE(QFile::exists(path));
+
+    w->Button1Click();
+    w->runner().waitForEnd();
+    w->Save1Click();
+    EXPECT_EQ(answerer.seen.size(), 1u);
+    QFile written(path);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.read(2) == "PK"); // a workbook, whatever the name says
+}
