@@ -6,6 +6,8 @@
 #include "app/project_file.h"
 #include "app/texts.h"
 #include "exchange/progress_dialog.h"
+#include "windows/material_settings.h"
+#include "windows/screenshot_window.h"
 
 #include <QAction>
 #include <QApplication>

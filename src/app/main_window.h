@@ -22,6 +22,8 @@ class QTranslator;
 namespace quilex {
 
 class TForm2;
+class TForm3;
+class TForm5;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -46,6 +48,8 @@ public:
     SortDirection sortDirection() const { return SortDirection_; }
     const QString& openDialogFileName() const { return openFileName_; }
     TForm2* progressDialog() const { return progress_.get(); }
+    TForm3* materialWindow() const { return materialWindow_.get(); }
+    TForm5* screenshotWindow() const { return screenshotWindow_.get(); }
 
     // Menu items and buttons, named as the window has always named them.
     QMenu* File1 = nullptr;
@@ -104,7 +108,8 @@ private:
     QString saveFileName_;
     QString spreadsheetFileName_;
     std::unique_ptr<TForm2> progress_;
-    QWidget* modalWindow_ = nullptr; // the material or screenshot window while it runs
+    std::unique_ptr<TForm3> materialWindow_;
+    std::unique_ptr<TForm5> screenshotWindow_;
     std::unique_ptr<QTranslator> qtTranslator_;
 };
 

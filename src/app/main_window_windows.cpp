@@ -5,20 +5,34 @@
 #include "app/main_window_texts.h"
 #include "export/report.h"
 #include "export/spreadsheet_export.h"
+#include "windows/about_box.h"
+#include "windows/help_window.h"
+#include "windows/material_settings.h"
+#include "windows/screenshot_window.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
 
 namespace quilex {
 
-namespace {
-void notReady(QWidget* parent)
+void TForm1::Button2Click()
 {
-    QMessageBox::information(parent, QStringLiteral("Quilex-A"), QStringLiteral("Not ready yet."));
+    if (runner_.busy())
+        return;
+    try {
+        // A new window each time; the one before lives on, hidden, until now, because an
+        // exchange it started may have reported into it after it was closed.
+        materialWindow_ = std::make_unique<TForm3>(runner_, this);
+        state_.ReadMaterialsFirst = false;
+        state_.ArchiveRequested = false;
+        if (!runner_.start(Mode::ReadMaterials, materialWindow_->gaugeTarget(), nullptr, materialWindow_->labelTarget(),
+                           &materialWindow_->grid()))
+            return;
+        materialWindow_->exec();
+    } catch (...) {
+        // A window that cannot be made or shown is dropped without a message.
+    }
 }
-} // namespace
-
-void TForm1::Button2Click() { notReady(this); }
 QString TForm1::runSpreadsheetDialog(QWidget* parent, const QString& initialName)
 {
     QFileDialog dialog(parent);
@@ -63,8 +77,26 @@ void TForm1::Print1Click()
 {
     showPrintPreview(this, ArchiveTable);
 }
-void TForm1::N1Click() { notReady(this); }
-void TForm1::Contents1Click() { notReady(this); }
-void TForm1::About1Click() { notReady(this); }
+void TForm1::N1Click()
+{
+    if (runner_.busy())
+        return;
+    try {
+        screenshotWindow_ = std::make_unique<TForm5>(runner_, this);
+        screenshotWindow_->exec();
+    } catch (...) {
+    }
+}
+
+void TForm1::Contents1Click()
+{
+    showHelp();
+}
+
+void TForm1::About1Click()
+{
+    TAboutBox box(this);
+    box.exec();
+}
 
 } // namespace quilex

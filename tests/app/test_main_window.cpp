@@ -5,6 +5,9 @@
 #include "app/main_window_texts.h"
 #include "app/texts.h"
 #include "exchange/progress_dialog.h"
+#include "windows/help_window.h"
+#include "windows/material_settings.h"
+#include "windows/screenshot_window.h"
 #include "support/sim_gauge.h"
 #include "support/widget_test_support.h"
 
@@ -266,4 +269,51 @@ TEST_F(MainWindow, SpreadsheetExportFromTheMenu)
     QFile written(path);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_TRUE(written.read(2) == "PK"); // a workbook, whatever the name says
+}
+
+TEST_F(MainWindow, MaterialSettingsAndScreenshotWindowsFromTheMainWindow)
+{
+    SimGauge gauge(Transport::Usb);
+    auto w = windowOn(gauge);
+    w->show();
+    // The material window reads the gauge's table as it opens; the user closes it.
+    QTimer::singleShot(20, [&] {
+        ASSERT_TRUE(waitUntil([&] { return !w->runner().busy(); }));
+        EXPECT_FALSE(w->materialWindow()->grid().cell(1, 1).isEmpty());
+        w->materialWindow()->reject();
+    });
+    w->Button2Click();
+    EXPECT_FALSE(state->ReadMaterialsFirst.load()); // the next archive read starts at the connection
+    EXPECT_EQ(writesIn(gauge.transcript()).front(), test::bytes({0x04, 0xFB}));
+
+    QTimer::singleShot(20, [&] { w->screenshotWindow()->reject(); });
+    w->N1Click();
+    ASSERT_NE(w->screenshotWindow(), nullptr);
+    EXPECT_FALSE(w->screenshotWindow()->isVisible());
+}
+
+TEST_F(MainWindow, AboutBoxAndHelpByMenuAndF1)
+{
+    SimGauge gauge(Transport::Usb);
+    auto w = windowOn(gauge);
+    w->show();
+    bool aboutShown = false;
+    QTimer::singleShot(20, [&] {
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            aboutShown = true;
+            box->reject();
+        }
+    });
+    w->About1Click();
+    EXPECT_TRUE(aboutShown);
+
+    destroyHelpWindow();
+    QTest::keyClick(w->grid(), Qt::Key_F1, Qt::ShiftModifier); // modifiers are not looked at
+    ASSERT_NE(helpWindow(), nullptr);
+    EXPECT_TRUE(helpWindow()->isVisible());
+    EXPECT_EQ(helpWindow()->parentWidget(), nullptr); // not owned by the main window
+    destroyHelpWindow();
+    w->Contents1Click();
+    EXPECT_TRUE(helpWindow()->isVisible());
+    destroyHelpWindow();
 }
