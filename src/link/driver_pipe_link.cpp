@@ -1,5 +1,7 @@
 #include "driver_pipe_link.h"
 
+#include "link/link_trace.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -112,42 +114,50 @@ std::uint16_t DriverPipeLink::Open(const std::string& path)
 
 std::uint16_t DriverPipeLink::ReadExact(std::uint8_t* buffer, std::uint32_t count)
 {
-    if (!open_ || readFd_ < 0)
-        return PipeNotOpen;
-    if (count == 0)
-        return PipeBadArgument;
     std::uint32_t received = 0;
+    const auto traced = [&](std::uint16_t status) {
+        tracePipeTransfer(TraceDirection::Read, status, buffer, received);
+        return status;
+    };
+    if (!open_ || readFd_ < 0)
+        return traced(PipeNotOpen);
+    if (count == 0)
+        return traced(PipeBadArgument);
     while (received < count) {
         if (!waitFor(readFd_, POLLIN, readTimeoutMs_))
-            return PipeIoError; // no byte came: a read with no bytes
+            return traced(PipeIoError); // no byte came: a read with no bytes
         const ssize_t got = ::read(readFd_, buffer + received, count - received);
         if (got < 0) {
             if (errno == EINTR || errno == EAGAIN)
                 continue;
-            return PipeIoError;
+            return traced(PipeIoError);
         }
         if (got == 0)
-            return PipeIoError; // the gauge closed its end
+            return traced(PipeIoError); // the gauge closed its end
         received += static_cast<std::uint32_t>(got);
     }
-    return PipeOk;
+    return traced(PipeOk);
 }
 
 std::uint16_t DriverPipeLink::Write(const std::uint8_t* buffer, std::uint32_t count)
 {
+    const auto traced = [&](std::uint16_t status, std::uint32_t written) {
+        tracePipeTransfer(TraceDirection::Write, status, buffer, written);
+        return status;
+    };
     if (!open_ || writeFd_ < 0)
-        return PipeNotOpen;
+        return traced(PipeNotOpen, 0);
     if (count == 0)
-        return PipeBadArgument;
+        return traced(PipeBadArgument, 0);
     // One write. Our blocks are far below PIPE_BUF, so the FIFO takes them whole or not at
     // all; a gauge that stops reading for the read time-out fails the write.
     for (;;) {
         if (!waitFor(writeFd_, POLLOUT, readTimeoutMs_))
-            return PipeIoError;
+            return traced(PipeIoError, 0);
         const ssize_t put = ::write(writeFd_, buffer, count);
         if (put < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
-        return put < 0 ? PipeIoError : PipeOk;
+        return put < 0 ? traced(PipeIoError, 0) : traced(PipeOk, static_cast<std::uint32_t>(put));
     }
 }
 

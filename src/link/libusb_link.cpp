@@ -1,5 +1,7 @@
 #include "libusb_link.h"
 
+#include "link/link_trace.h"
+
 #include <cstdlib>
 
 #include <dlfcn.h>
@@ -108,17 +110,19 @@ int LibUsbLink::OpenDevice()
 
 int LibUsbLink::BulkWrite(const std::uint8_t* data, int count)
 {
-    if (!device_)
-        return -1;
-    return api_.bulkWrite(device_, GaugeBulkOut, reinterpret_cast<const char*>(data), count,
-                          BulkTimeoutMs);
+    const int result = device_ ? api_.bulkWrite(device_, GaugeBulkOut, reinterpret_cast<const char*>(data),
+                                                 count, BulkTimeoutMs)
+                               : -1;
+    traceUsbTransfer(TraceDirection::Write, result, data, count);
+    return result;
 }
 
 int LibUsbLink::BulkRead(std::uint8_t* data, int count)
 {
-    if (!device_)
-        return -1;
-    return api_.bulkRead(device_, GaugeBulkIn, reinterpret_cast<char*>(data), count, BulkTimeoutMs);
+    const int result =
+        device_ ? api_.bulkRead(device_, GaugeBulkIn, reinterpret_cast<char*>(data), count, BulkTimeoutMs) : -1;
+    traceUsbTransfer(TraceDirection::Read, result, data, count);
+    return result;
 }
 
 void LibUsbLink::CloseDevice()
