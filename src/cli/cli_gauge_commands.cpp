@@ -227,15 +227,15 @@ int runConvert(const QStringList& args)
     int column = -1;
     SortDirection before = 0; // one header click from here gives the asked direction
     if (error.isEmpty() && options.has(QStringLiteral("--sort"))) {
-        QString spec = options.value(QStringLiteral("--sort"));
-        if (spec.endsWith(QLatin1String(":desc"))) {
-            spec.chop(5);
+        QString sortKey = options.value(QStringLiteral("--sort"));
+        if (sortKey.endsWith(QLatin1String(":desc"))) {
+            sortKey.chop(5);
             before = 1;
-        } else if (spec.endsWith(QLatin1String(":asc"))) {
-            spec.chop(4);
+        } else if (sortKey.endsWith(QLatin1String(":asc"))) {
+            sortKey.chop(4);
         }
         bool ok = false;
-        column = spec.toInt(&ok);
+        column = sortKey.toInt(&ok);
         if (!ok || column < 0)
             error = QStringLiteral("--sort takes a column number from 0, optionally with :desc");
     }
