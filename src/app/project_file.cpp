@@ -219,6 +219,13 @@ std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& p
     if (bytes.size() > MaxProjectFileSize)
         return tooLarge();
 
+    // A device, pipe or socket of that name would be replaced by a plain file: refuse it.
+    if (const QFileInfo target(path); target.exists() && !target.isFile() && !target.isDir()) {
+        return writeFailure(path,
+                            pick(languageIndex, QStringLiteral("это не обычный файл"),
+                                 QStringLiteral("it is not a regular file")),
+                            languageIndex);
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return writeFailure(path,

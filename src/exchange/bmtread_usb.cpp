@@ -250,9 +250,10 @@ void BMTreadUSB::ErrorTail(std::uint8_t failedMode)
         state_.ExchangeMode = failedMode;
     if (state_.DriverPipeLink.isOpen()) {
         std::uint8_t drain[ErrorTailDrainBytes];
-        state_.DriverPipeLink.setReadTimeoutMs(DrainTimeoutMs);
+        const int readTimeoutMs = state_.DriverPipeLink.readTimeoutMs();
+        state_.DriverPipeLink.setReadTimeoutMs(std::min(DrainTimeoutMs, readTimeoutMs));
         (void)state_.DriverPipeLink.ReadExact(drain, sizeof drain);
-        state_.DriverPipeLink.setReadTimeoutMs(DefaultPipeReadTimeoutMs);
+        state_.DriverPipeLink.setReadTimeoutMs(readTimeoutMs);
         // A gauge that stopped answering on its pipes may have been unplugged and plugged in
         // again: the pipes we hold then lead nowhere, and an open link is used again as it
         // is. Close them, so that the next connection opens the gauge's pipes anew.
@@ -373,9 +374,13 @@ void BMTreadUSB::ReadMaterials()
         if (driver)
             state_.pacing.pauseMs(MaterialsStepPauseDriverMs);
     };
+    // The reply is read into the table itself (a shorter one replaces only its own bytes), so a
+    // read that fails halfway puts back what the table held: the next write sends from it.
+    const MaterialTable before = state_.MaterialTable;
     auto failed = [&](Transfer t) {
         if (t == Transfer::Ok)
             return false;
+        state_.MaterialTable = before;
         if (failedOnDriverOrNoLink(t))
             ErrorTail(Mode::ReadMaterials);
         else
@@ -503,9 +508,12 @@ void BMTreadUSB::ReadScreen()
     const LinkKind kind = state_.LinkKind.load();
     if (kind == LinkKind::None)
         return ErrorTail(Mode::ReadScreen);
+    // As for the material table: a picture read that fails halfway leaves the picture as it was.
+    const auto before = state_.ScreenImage;
     auto failed = [&](Transfer t) {
         if (t == Transfer::Ok)
             return false;
+        state_.ScreenImage = before;
         if (failedOnDriverOrNoLink(t))
             ErrorTail(Mode::ReadScreen);
         else

@@ -44,6 +44,11 @@ bool ReplacingFile::prepare()
         error_ = QStringLiteral("\"%1\" is a folder").arg(path_);
         return false;
     }
+    // A device, pipe or socket would be replaced by a plain file rather than written to.
+    if (info.exists() && !info.isFile()) {
+        error_ = QStringLiteral("\"%1\" is not a regular file").arg(path_);
+        return false;
+    }
     // Hidden, and named after the target, so that a file left by a crash says what it was.
     const QString folder = info.path();
     for (int attempt = 0; attempt < 100; ++attempt) {

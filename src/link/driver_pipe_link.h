@@ -43,6 +43,7 @@ public:
 
     bool isOpen() const { return open_; }
     const std::string& root() const { return root_; }
+    int readTimeoutMs() const { return readTimeoutMs_; }
     void setReadTimeoutMs(int ms) { readTimeoutMs_ = ms; }
 
 private:

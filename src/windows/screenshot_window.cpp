@@ -10,6 +10,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -188,8 +189,11 @@ void TForm5::Timer1Timer()
 
     if (CheckBox1->isChecked() && !fileName_.isEmpty()) {
         // BMP whatever the name's extension; the old file is replaced only by a whole new one.
+        // A device, pipe or socket of that name is not replaced by a plain file.
+        const QFileInfo target(fileName_);
         QSaveFile file(fileName_);
-        const bool saved = file.open(QIODevice::WriteOnly) && picture_.save(&file, "BMP") && file.commit();
+        const bool saved = (!target.exists() || target.isFile()) && file.open(QIODevice::WriteOnly) &&
+                           picture_.save(&file, "BMP") && file.commit();
         if (!saved) {
             QMessageBox box(QMessageBox::Critical, Text(exchange_texts::ErrorCaption),
                             Text(wt::PictureNotSaved).arg(fileName_), QMessageBox::Ok);

@@ -1,0 +1,612 @@
+// A bad gauge against every exchange: the real exchange thread and links in front of the
+// simulated gauge with one fault at a time, on both transports. Each cell says how the
+// exchange must end (retried and completed, or stopped with its message, or retrying until
+// the user cancels) and what becomes of the table, material grid, material table or picture:
+// updated whole, or left exactly as it was. None may crash, hang, or leave a device handle,
+// a pipe or a thread behind.
+
+#include "app/archive_columns.h"
+#include "exchange/bmtread_usb.h"
+#include "support/sim_gauge.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <dlfcn.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <thread>
+
+using namespace quilex;
+using namespace quilex::test;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const QString CrcError = QStringLiteral("Ошибка: Ошибка контрольной суммы");
+
+// A read of a silent driver pipe gives up after this; the product waits 2 s.
+constexpr int PipeReadTimeoutMs = 250;
+constexpr int CancelLimitMs = 2000;
+constexpr int HangLimitMs = 15000;
+constexpr int ArchiveRecords = 5;
+constexpr std::uint8_t OldByte = 0x5A; // what the buffers hold before an exchange
+
+enum class Exchange { Archive, MaterialRead, MaterialWrite, Screen };
+
+const char* exchangeName(Exchange e)
+{
+    switch (e) {
+    case Exchange::Archive: return "Archive";
+    case Exchange::MaterialRead: return "MaterialRead";
+    case Exchange::MaterialWrite: return "MaterialWrite";
+    case Exchange::Screen: return "Screen";
+    }
+    return "?";
+}
+
+// What the exchange leaves in its target.
+enum class Result {
+    Whole,     // the gauge's data, all of it (for a write: the gauge holds the whole new table)
+    Unchanged, // exactly what was there before (for a write: the gauge kept its old table)
+    Skipping,  // archive over libusb: records whose transfer failed keep a row of their own
+    OwnBytes,  // libusb reply shorter than announced: its bytes replace only their own place
+};
+
+struct Cell {
+    Exchange exchange;
+    Transport transport;
+    const char* fault; // for the test's name
+    std::string faults;
+    ExchangeOutcome outcome;
+    bool cancel;  // retries until the user presses Cancel
+    int crcBoxes; // "CRC16 Error" boxes
+    Result result;
+    int runs = 1; // the exchange is made this many times on the same gauge (a later one meets the fault)
+    int skipped = 0;
+};
+
+std::ostream& operator<<(std::ostream& out, const Cell& c)
+{
+    return out << exchangeName(c.exchange) << "/" << transportName(c.transport) << "/" << c.faults;
+}
+
+constexpr auto Done = ExchangeOutcome::Completed;
+constexpr auto Cancelled = ExchangeOutcome::Cancelled;
+constexpr auto BadBlock = ExchangeOutcome::ChecksumFailed;
+constexpr auto P = Transport::Pipes;
+constexpr auto U = Transport::Usb;
+constexpr auto A = Exchange::Archive;
+constexpr auto R = Exchange::MaterialRead;
+constexpr auto W = Exchange::MaterialWrite;
+constexpr auto S = Exchange::Screen;
+
+// clang-format off
+const Cell Matrix[] = {
+    // Every 5th transfer fails.
+    // Pipes: version (3 transfers) and parameters (2) always meet the 5th; the restart from the
+    // connection meets it again, so only Cancel ends the read.
+    {A, P, "FailEvery5", "fail_every=5", Cancelled, true, 0, Result::Unchanged},
+    // libusb: the parameter read is repeated; records 0, 2 and 4 fail and keep empty rows.
+    {A, U, "FailEvery5", "fail_every=5", Done, false, 0, Result::Skipping, 1, 3},
+    // The second read meets the 5th transfer (its length) and runs again.
+    {R, P, "FailEvery5", "fail_every=5", Done, false, 0, Result::Whole, 2},
+    {R, U, "FailEvery5", "fail_every=5", Done, false, 0, Result::Whole, 2},
+    // The third chunk is lost: nothing answers a write, so it ends as sent while the gauge
+    // keeps its old table (a libusb chunk that fails is passed over).
+    {W, P, "FailEvery5", "fail_every=5", Done, false, 0, Result::Unchanged},
+    {W, U, "FailEvery5", "fail_every=5", Done, false, 0, Result::Unchanged},
+    {S, P, "FailEvery5", "fail_every=5", Done, false, 0, Result::Whole, 2},
+    {S, U, "FailEvery5", "fail_every=5", Done, false, 0, Result::Whole, 2},
+
+    // A gauge silent for 3 s: in the middle of the records on the pipes, from the start on
+    // libusb (its reads wait 500 ms each, so only the archive stays silent the full 3 s).
+    {A, P, "Silent3s", "silent_from=12,silent_ms=3000", Done, false, 0, Result::Whole},
+    {A, U, "Silent3s", "silent_ms=3000", Done, false, 0, Result::Whole},
+    {R, P, "Silent3s", "silent_ms=3000", Done, false, 0, Result::Whole},
+    {R, U, "Silent", "silent_ms=600", Done, false, 0, Result::Whole},
+    // Writes into a silent gauge are taken and ignored: sent, and the gauge keeps its table.
+    {W, P, "Silent3s", "silent_ms=3000", Done, false, 0, Result::Unchanged},
+    {W, U, "Silent3s", "silent_ms=3000", Done, false, 0, Result::Unchanged},
+    {S, P, "Silent3s", "silent_ms=3000", Done, false, 0, Result::Whole},
+    {S, U, "Silent", "silent_ms=600", Done, false, 0, Result::Whole},
+
+    // Unplugged in the middle. Pipes: the folder goes and the connection is tried again and
+    // again. libusb: the archive's remaining records fail and keep empty rows; the read modes
+    // reconnect and find no gauge; the write passes its failing chunks over.
+    {A, P, "Unplugged", "unplug_after=12", Cancelled, true, 0, Result::Unchanged},
+    {A, U, "Unplugged", "unplug_after=12", Done, false, 0, Result::Skipping, 1, 3},
+    {R, P, "Unplugged", "unplug_after=2", Cancelled, true, 0, Result::Unchanged},
+    {R, U, "Unplugged", "unplug_after=2", Cancelled, true, 0, Result::Unchanged},
+    {W, P, "Unplugged", "unplug_after=3", Cancelled, true, 0, Result::Unchanged},
+    {W, U, "Unplugged", "unplug_after=3", Done, false, 0, Result::Unchanged},
+    {S, P, "Unplugged", "unplug_after=2", Cancelled, true, 0, Result::Unchanged},
+    {S, U, "Unplugged", "unplug_after=2", Cancelled, true, 0, Result::Unchanged},
+
+    // A wrong marker or CRC. A bad parameter block or libusb record stops the archive with one
+    // box; a material record's marker costs one box and the read goes on; its CRC is not
+    // checked on reading. The write and the picture read no checked block.
+    {A, P, "BadMarker", "bad_marker=params", BadBlock, false, 1, Result::Unchanged},
+    {A, U, "BadCrc", "bad_crc=record:2", BadBlock, false, 1, Result::Unchanged},
+    {R, P, "BadCrc", "bad_crc=material:3", Done, false, 0, Result::Whole},
+    {R, U, "BadMarker", "bad_marker=material:3", Done, false, 1, Result::Whole},
+    {W, P, "BadMarker", "bad_marker=material:3", Done, false, 0, Result::Whole},
+    {W, U, "BadCrc", "bad_crc=material:3", Done, false, 0, Result::Whole},
+    {S, P, "BadCrc", "bad_crc=params", Done, false, 0, Result::Whole},
+    {S, U, "BadMarker", "bad_marker=params", Done, false, 0, Result::Whole},
+
+    // Short replies. Pipes read exactly what was announced, time out and retry for ever.
+    // libusb takes the short block: the check of the parameter block fails on the bytes it
+    // did not get; the material table and picture keep their old bytes after the cut (the old
+    // material markers cost eleven boxes).
+    {A, P, "Short", "short=params:100", Cancelled, true, 0, Result::Unchanged},
+    {A, U, "Short", "short=params:100", BadBlock, false, 1, Result::Unchanged},
+    {R, P, "Short", "short=materials:100", Cancelled, true, 0, Result::Unchanged},
+    {R, U, "Short", "short=materials:100", Done, false, 11, Result::OwnBytes},
+    {W, P, "Short", "short=materials:100", Done, false, 0, Result::Whole},
+    {W, U, "Short", "short=materials:100", Done, false, 0, Result::Whole},
+    {S, P, "Short", "short=screen:512", Cancelled, true, 0, Result::Unchanged},
+    {S, U, "Short", "short=screen:512", Done, false, 0, Result::OwnBytes},
+
+    // A length above the cap is read to the cap and no further.
+    {A, P, "LengthAboveCap", "length=version:0xFFFFFFFF", Done, false, 0, Result::Whole},
+    {A, U, "LengthAboveCap", "length=params:0xFFFFFFFF", Done, false, 0, Result::Whole},
+    {R, P, "LengthAboveCap", "length=materials:0xFFFFFFFF", Done, false, 0, Result::Whole},
+    {R, U, "LengthAboveCap", "length=materials:0x80000000", Done, false, 0, Result::Whole},
+    {W, P, "LengthAboveCap", "length=materials:0xFFFFFFFF", Done, false, 0, Result::Whole},
+    {W, U, "LengthAboveCap", "length=materials:0xFFFFFFFF", Done, false, 0, Result::Whole},
+    {S, P, "LengthAboveCap", "length=screen:0xFFFFFFFF", Done, false, 0, Result::Whole},
+    {S, U, "LengthAboveCap", "length=screen:4096", Done, false, 0, Result::Whole},
+
+    // Another product id: libusb finds no gauge and tries again until Cancel; the driver's
+    // folders carry no ids.
+    {A, P, "OtherProduct", "product=0x0202", Done, false, 0, Result::Whole},
+    {A, U, "OtherProduct", "product=0x0202", Cancelled, true, 0, Result::Unchanged},
+    {R, P, "OtherProduct", "product=0x0202", Done, false, 0, Result::Whole},
+    {R, U, "OtherProduct", "product=0x0202", Cancelled, true, 0, Result::Unchanged},
+    {W, P, "OtherProduct", "product=0x0202", Done, false, 0, Result::Whole},
+    {W, U, "OtherProduct", "product=0x0202", Cancelled, true, 0, Result::Unchanged},
+    {S, P, "OtherProduct", "product=0x0202", Done, false, 0, Result::Whole},
+    {S, U, "OtherProduct", "product=0x0202", Cancelled, true, 0, Result::Unchanged},
+};
+// clang-format on
+
+// ---------------------------------------------------------------------------------------
+// The targets as they are before an exchange
+
+StringGrid oldArchiveTable()
+{
+    StringGrid table;
+    writeArchiveHeader(table, 0);
+    table.setRowCount(2);
+    table.setRow(1, {"1", "old", "5920", "1,00", "1", "1", "01.01.2013", "10:00:00"});
+    return table;
+}
+
+StringGrid oldMaterialGrid()
+{
+    StringGrid grid(3, 14, 1, 1);
+    for (int col = 0; col < 3; ++col)
+        grid.setCell(col, 0, archiveHeaderTexts(0)[col]);
+    for (int row = 1; row <= 13; ++row)
+        grid.setRow(row, {QString::number(row), QStringLiteral("old %1").arg(row), QStringLiteral("1234")});
+    return grid;
+}
+
+bool sameGrid(const StringGrid& a, const StringGrid& b)
+{
+    if (a.colCount() != b.colCount() || a.rowCount() != b.rowCount())
+        return false;
+    for (int row = 0; row < a.rowCount(); ++row)
+        for (int col = 0; col < a.colCount(); ++col)
+            if (a.cell(col, row) != b.cell(col, row))
+                return false;
+    return true;
+}
+
+int sameRows(const StringGrid& a, const StringGrid& b)
+{
+    int same = 0;
+    for (int row = 1; row < std::min(a.rowCount(), b.rowCount()); ++row)
+        same += a.row(row) == b.row(row);
+    return same;
+}
+
+template <typename Buffer>
+bool allOld(const Buffer& buffer, std::size_t from)
+{
+    return std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(from), buffer.end(),
+                       [](std::uint8_t b) { return b == OldByte; });
+}
+
+// ---------------------------------------------------------------------------------------
+// One exchange on its own thread, with Cancel pressed once the exchange has been retrying
+// for three passes, when the cell says it must be.
+
+struct RunResult {
+    ExchangeOutcome outcome = ExchangeOutcome::Aborted;
+    int skipped = 0;
+    bool ended = false;
+    std::optional<Clock::time_point> pressed;
+    Clock::time_point end;
+};
+
+RunResult runOnce(ExchangeState& state, Recorder& recorder, std::uint8_t firstMode, StringGrid* grid,
+                  bool withDialog, bool pressCancel)
+{
+    RunResult result;
+    int troubled = 0;
+    // Runs on the exchange thread, inside its report to the window.
+    recorder.onShow = [&](const Recorder::Show&) {
+        if (!pressCancel || result.pressed || state.LinkStatus.load() == LinkStatus::Ok)
+            return;
+        if (++troubled == 3) {
+            result.pressed = Clock::now();
+            state.CancelRequest = true;
+        }
+    };
+    state.ExchangeMode = firstMode;
+    BMTreadUSB thread(state, recorder);
+    thread.SetTargets(&recorder, withDialog ? &recorder : nullptr, &recorder, grid);
+    thread.start();
+    result.ended = thread.wait(HangLimitMs);
+    if (!result.ended) {
+        state.CancelRequest = true;
+        thread.wait();
+    }
+    result.end = Clock::now();
+    result.outcome = thread.outcome();
+    result.skipped = thread.skippedRecords();
+    recorder.onShow = nullptr;
+    return result;
+}
+
+std::uint8_t firstModeOf(Exchange e)
+{
+    switch (e) {
+    case Exchange::Archive: return Mode::Connect;
+    case Exchange::MaterialRead: return Mode::ReadMaterials;
+    case Exchange::MaterialWrite: return Mode::WriteMaterials;
+    case Exchange::Screen: return Mode::ReadScreen;
+    }
+    return Mode::Connect;
+}
+
+// ---------------------------------------------------------------------------------------
+// What a healthy gauge gives on each transport, made once.
+
+struct Reference {
+    StringGrid archive;
+    StringGrid materialGrid;
+    MaterialTable materialTable{};
+    MaterialNames materialNames;
+    std::array<std::uint8_t, ScreenImageLength> screen{};
+};
+
+const Reference& reference(Transport transport)
+{
+    static std::map<Transport, Reference> made;
+    if (auto it = made.find(transport); it != made.end())
+        return it->second;
+    Reference ref;
+    RecordingPacing pacing;
+    SimGauge gauge(transport, "records=" + std::to_string(ArchiveRecords));
+    auto state = gauge.makeState(pacing);
+    {
+        ref.archive = oldArchiveTable();
+        state->ArchiveRequested = true;
+        Recorder recorder(*state);
+        EXPECT_EQ(runOnce(*state, recorder, Mode::Connect, &ref.archive, true, false).outcome, Done);
+    }
+    {
+        ref.materialGrid = oldMaterialGrid();
+        state->ArchiveRequested = false;
+        Recorder recorder(*state);
+        EXPECT_EQ(runOnce(*state, recorder, Mode::ReadMaterials, &ref.materialGrid, false, false).outcome, Done);
+        ref.materialTable = state->MaterialTable;
+        ref.materialNames = state->MaterialNames;
+    }
+    {
+        Recorder recorder(*state);
+        EXPECT_EQ(runOnce(*state, recorder, Mode::ReadScreen, nullptr, false, false).outcome, Done);
+        ref.screen = state->ScreenImage;
+    }
+    EXPECT_EQ(ref.archive.rowCount(), ArchiveRecords + 1);
+    EXPECT_TRUE(std::any_of(ref.screen.begin(), ref.screen.end(), [](std::uint8_t b) { return b != 0; }));
+    return made.emplace(transport, std::move(ref)).first->second;
+}
+
+// ---------------------------------------------------------------------------------------
+// Leaks: descriptors of this process, its threads, and the simulated gauge's open handles.
+
+int entriesIn(const char* folder)
+{
+    int n = 0;
+    if (DIR* dir = ::opendir(folder)) {
+        while (const dirent* e = ::readdir(dir))
+            n += e->d_name[0] != '.';
+        ::closedir(dir);
+    }
+    return n - 1; // the one opendir holds
+}
+
+// A finished thread may still be on its way out for a moment after wait() returned; one that
+// stays is a leak.
+int settledThreads(int expected)
+{
+    const auto limit = Clock::now() + std::chrono::seconds(2);
+    int n = entriesIn("/proc/self/task");
+    while (n != expected && Clock::now() < limit) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        n = entriesIn("/proc/self/task");
+    }
+    return n;
+}
+
+int simOpenHandles()
+{
+    void* library = ::dlopen(simUsbLibrary().c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+    if (!library)
+        return 0;
+    auto count = reinterpret_cast<int (*)()>(::dlsym(library, "quilex_sim_open_handles"));
+    const int n = count ? count() : -1;
+    ::dlclose(library);
+    return n;
+}
+
+// The notes of the simulated gauge's transcript (lines starting with "# ").
+std::vector<std::string> transcriptNotes(const std::string& path)
+{
+    std::vector<std::string> notes;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("# ", 0) == 0)
+            notes.push_back(line);
+    return notes;
+}
+
+int notesContaining(const std::vector<std::string>& notes, const char* what)
+{
+    return int(std::count_if(notes.begin(), notes.end(),
+                             [&](const std::string& n) { return n.find(what) != std::string::npos; }));
+}
+
+// The grid the write sends: the healthy gauge's, with material 6 renamed and a new speed.
+StringGrid editedMaterialGrid(const Reference& ref)
+{
+    StringGrid grid = ref.materialGrid;
+    grid.setCell(1, 6, QStringLiteral("сталь 45"));
+    grid.setCell(2, 6, QStringLiteral("5900"));
+    return grid;
+}
+
+// Records every pause, but really waits the 15 ms after each chunk of a material write: the
+// driver's pipe then hands each chunk to the gauge on its own, as it does with the real pauses,
+// and the gauge counts its transfers as it would. The whole write waits 120 ms.
+class ChunkPacing final : public Pacing {
+public:
+    void pause(std::chrono::milliseconds duration) override
+    {
+        if (duration.count() == PutMaterialsChunkPauseMs)
+            std::this_thread::sleep_for(duration);
+        recorded.pause(duration);
+    }
+    RecordingPacing recorded;
+};
+
+class GaugeFault : public ::testing::TestWithParam<Cell> {};
+
+} // namespace
+
+TEST_P(GaugeFault, EndsAsTheCellSaysAndLeavesNothingBehind)
+{
+    const Cell& cell = GetParam();
+    const Reference& ref = reference(cell.transport);
+
+    ChunkPacing pacing;
+    SimGauge gauge(cell.transport,
+                   (cell.exchange == Exchange::Archive ? "records=" + std::to_string(ArchiveRecords) + "," : "")
+                       + cell.faults);
+    auto state = gauge.makeState(pacing);
+    state->DriverPipeLink.setReadTimeoutMs(PipeReadTimeoutMs);
+    const std::vector<std::uint8_t> gaugeTableBefore =
+        cell.transport == Transport::Usb ? gauge.materialTable() : std::vector<std::uint8_t>{};
+
+    // The targets and buffers as the windows hold them before the exchange.
+    StringGrid archive = oldArchiveTable();
+    StringGrid materials = oldMaterialGrid();
+    StringGrid* grid = nullptr;
+    state->MaterialTable.fill(OldByte);
+    state->ScreenImage.fill(OldByte);
+    switch (cell.exchange) {
+    case Exchange::Archive:
+        grid = &archive;
+        break;
+    case Exchange::MaterialRead:
+        grid = &materials;
+        break;
+    case Exchange::MaterialWrite:
+        // As after a read of the healthy gauge, then edited.
+        state->MaterialTable = ref.materialTable;
+        state->MaterialNames = ref.materialNames;
+        materials = editedMaterialGrid(ref);
+        grid = &materials;
+        break;
+    case Exchange::Screen:
+        break;
+    }
+    const StringGrid gridBefore = grid ? *grid : StringGrid();
+    const MaterialTable tableBefore = state->MaterialTable;
+    const MaterialNames namesBefore = state->MaterialNames;
+    const auto screenBefore = state->ScreenImage;
+
+    const int fdsBefore = entriesIn("/proc/self/fd");
+    const int threadsBefore = entriesIn("/proc/self/task");
+
+    RunResult run;
+    Recorder recorder(*state);
+    for (int i = 0; i < cell.runs; ++i) {
+        SCOPED_TRACE("run " + std::to_string(i + 1));
+        const bool last = i + 1 == cell.runs;
+        state->ArchiveRequested = cell.exchange == Exchange::Archive;
+        if (!last) {
+            // An earlier exchange of the same kind, which the fault does not reach yet.
+            Recorder earlier(*state);
+            StringGrid scratch = gridBefore;
+            ASSERT_EQ(runOnce(*state, earlier, firstModeOf(cell.exchange), grid ? &scratch : nullptr,
+                              cell.exchange == Exchange::Archive, false)
+                          .outcome,
+                      Done);
+            state->MaterialTable = tableBefore;
+            state->ScreenImage = screenBefore;
+            continue;
+        }
+        run = runOnce(*state, recorder, firstModeOf(cell.exchange), grid, cell.exchange == Exchange::Archive,
+                      cell.cancel);
+    }
+
+    // Never a hang, and Cancel ends even an exchange that would retry for ever within 2 s.
+    ASSERT_TRUE(run.ended) << "the exchange did not end within " << HangLimitMs << " ms";
+    EXPECT_EQ(run.outcome, cell.outcome);
+    if (cell.cancel) {
+        ASSERT_TRUE(run.pressed.has_value()) << "the exchange never got into trouble";
+        const auto latency = std::chrono::duration_cast<std::chrono::milliseconds>(run.end - *run.pressed);
+        EXPECT_LT(latency.count(), CancelLimitMs);
+        if (cell.exchange == Exchange::Archive) {
+            EXPECT_EQ(recorder.dialogCloses, 1);
+        }
+    }
+    EXPECT_FALSE(state->CancelRequest.load()); // it must not cancel the next exchange
+
+    // The messages: exactly the "CRC16 Error" boxes the cell names, and nothing else.
+    EXPECT_EQ(recorder.errors, std::vector<QString>(std::size_t(cell.crcBoxes), CrcError));
+    if (cell.exchange == Exchange::Archive && cell.result != Result::Unchanged) {
+        EXPECT_EQ(run.skipped, cell.skipped);
+    }
+
+    // The target: whole, or as it was.
+    switch (cell.exchange) {
+    case Exchange::Archive:
+        switch (cell.result) {
+        case Result::Whole:
+            EXPECT_TRUE(sameGrid(archive, ref.archive));
+            break;
+        case Result::Unchanged:
+            EXPECT_TRUE(sameGrid(archive, gridBefore));
+            break;
+        case Result::Skipping:
+            // Every record has its row; those fetched are the gauge's.
+            EXPECT_EQ(archive.rowCount(), ArchiveRecords + 1);
+            EXPECT_EQ(sameRows(archive, ref.archive), ArchiveRecords - cell.skipped);
+            break;
+        case Result::OwnBytes:
+            ADD_FAILURE() << "not a result of the archive";
+            break;
+        }
+        break;
+    case Exchange::MaterialRead:
+        switch (cell.result) {
+        case Result::Whole:
+            EXPECT_TRUE(sameGrid(materials, ref.materialGrid));
+            EXPECT_EQ(state->MaterialNames, ref.materialNames);
+            break;
+        case Result::Unchanged:
+            EXPECT_TRUE(sameGrid(materials, gridBefore));
+            // The table the next write sends from must not keep a half-read reply.
+            EXPECT_EQ(state->MaterialTable, tableBefore);
+            EXPECT_EQ(state->MaterialNames, namesBefore);
+            break;
+        case Result::OwnBytes:
+            EXPECT_TRUE(std::equal(state->MaterialTable.begin(), state->MaterialTable.begin() + 100,
+                                   ref.materialTable.begin()));
+            EXPECT_TRUE(allOld(state->MaterialTable, 100));
+            EXPECT_EQ(materials.cell(1, 1), ref.materialGrid.cell(1, 1));
+            EXPECT_EQ(materials.rowCount(), 14);
+            break;
+        case Result::Skipping:
+            ADD_FAILURE() << "not a result of the material read";
+            break;
+        }
+        break;
+    case Exchange::MaterialWrite: {
+        ASSERT_TRUE(cell.result == Result::Whole || cell.result == Result::Unchanged);
+        const bool whole = cell.result == Result::Whole;
+        if (cell.transport == Transport::Usb) {
+            const std::vector<std::uint8_t> now = gauge.materialTable();
+            if (whole) {
+                EXPECT_EQ(now, std::vector<std::uint8_t>(state->MaterialTable.begin(), state->MaterialTable.end()));
+                EXPECT_NE(now, gaugeTableBefore);
+            } else {
+                EXPECT_EQ(now, gaugeTableBefore);
+            }
+        } else {
+            // The pipe face cannot be asked; its transcript tells what it took, once the gauge
+            // has read what lies in its pipe (quick writes may arrive in one read).
+            std::vector<std::uint8_t> expected{0x05, 0xFA, 0xD4, 0x01, 0x00, 0x00};
+            expected.insert(expected.end(), state->MaterialTable.begin(), state->MaterialTable.end());
+            const auto received = [&] {
+                std::vector<std::uint8_t> all;
+                for (const auto& w : writesIn(gauge.transcript()))
+                    all.insert(all.end(), w.begin(), w.end());
+                return all;
+            };
+            const auto limit = Clock::now() + std::chrono::milliseconds(500);
+            while (received().size() < expected.size() && Clock::now() < limit)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            const auto notes = transcriptNotes(gauge.transcriptPath());
+            const int dropped = notesContaining(notes, " W lost") + notesContaining(notes, " W ignored");
+            if (whole) {
+                EXPECT_EQ(dropped, 0);
+                EXPECT_EQ(received(), expected);
+            } else {
+                EXPECT_TRUE(dropped > 0 || received().size() < expected.size());
+            }
+        }
+        if (cell.outcome == Done) {
+            EXPECT_EQ(recorder.labels.back(), "Готово");
+        }
+        break;
+    }
+    case Exchange::Screen: {
+        // The window takes the picture once it sees 100, so 100 is shown only for a whole one.
+        const bool hundred = std::any_of(recorder.shows.begin(), recorder.shows.end(),
+                                         [](const Recorder::Show& s) { return s.progress == 100; });
+        EXPECT_EQ(hundred, cell.outcome == Done);
+        switch (cell.result) {
+        case Result::Whole:
+            EXPECT_EQ(state->ScreenImage, ref.screen);
+            break;
+        case Result::Unchanged:
+            EXPECT_EQ(state->ScreenImage, screenBefore);
+            break;
+        case Result::OwnBytes:
+            EXPECT_TRUE(std::equal(state->ScreenImage.begin(), state->ScreenImage.begin() + 512, ref.screen.begin()));
+            EXPECT_TRUE(allOld(state->ScreenImage, 512));
+            break;
+        case Result::Skipping:
+            ADD_FAILURE() << "not a result of the picture";
+            break;
+        }
+        break;
+    }
+    }
+
+    // Nothing left open: no pipe, no device handle, no thread.
+    EXPECT_FALSE(state->DriverPipeLink.isOpen());
+    EXPECT_FALSE(state->LibUSB.hasDevice());
+    EXPECT_EQ(entriesIn("/proc/self/fd"), fdsBefore);
+    EXPECT_EQ(settledThreads(threadsBefore), threadsBefore);
+    if (cell.transport == Transport::Usb) {
+        EXPECT_EQ(simOpenHandles(), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, GaugeFault, ::testing::ValuesIn(Matrix), [](const auto& info) {
+    return std::string(exchangeName(info.param.exchange)) + "_" + transportName(info.param.transport) + "_" +
+           info.param.fault;
+});
