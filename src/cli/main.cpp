@@ -38,10 +38,16 @@ void printOverview(std::FILE* out)
                  "\n"
                  "Environment:\n"
                  "  QUILEX_DRIVER_ROOT  folder of the gauge driver's devices (default /run/quilex/devices)\n"
-                 "  QUILEX_LIBUSB       libusb 0.1 library to load (default libusb-0.1.so.4)\n"
+                 "  QUILEX_LIBUSB       libusb 0.1 library to load (default libusb-0.1.so.4); the simulated\n"
+                 "                      gauge is lib/quilex/libquilex-sim-usb.so beside the program's bin/\n"
+                 "  QUILEX_SIM          the simulated gauge's faults, a comma-separated key=value list\n"
+                 "  QUILEX_SIM_IMAGE    the gauge image file the simulated gauge starts from\n"
+                 "  QUILEX_TRACE        write every transfer with the gauge to this file, for a bug report\n"
                  "\n"
                  "Exit status: 0 done, 1 usage, 2 the gauge was not reached or stopped answering,\n"
-                 "3 a block failed its check, 4 a file could not be read or written.\n");
+                 "3 a block failed its check, 4 a file could not be read or written.\n"
+                 "\n"
+                 "The manual: man quilex-cli.\n");
 }
 
 } // namespace
