@@ -6,6 +6,8 @@ ExchangeState::ExchangeState(Pacing& pacingToUse, std::string driverRoot, std::s
     : pacing(pacingToUse), DriverPipeLink(std::move(driverRoot)), LibUSB(std::move(libUsbName)),
       MaterialNames(builtInMaterialNames())
 {
+    // Cancel ends a read that waits on a silent gauge at once, not after the read time-out.
+    DriverPipeLink.setAbortFlag(&CancelRequest);
     noteTransferOk();
 }
 

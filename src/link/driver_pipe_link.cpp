@@ -35,18 +35,25 @@ void ignoreBrokenPipes()
     (void)once;
 }
 
-// Waits until fd is ready for events; false on time-out or error.
-bool waitFor(int fd, short events, int timeoutMs)
+// Waits until fd is ready for events; false on time-out, error, or when abort turns true.
+bool waitFor(int fd, short events, int timeoutMs, const std::atomic<bool>* abort)
 {
+    constexpr int SliceMs = 100;
     pollfd p{fd, events, 0};
-    for (;;) {
-        const int r = ::poll(&p, 1, timeoutMs);
+    for (int left = timeoutMs;;) {
+        if (abort && abort->load())
+            return false;
+        const int slice = abort ? std::min(left, SliceMs) : left;
+        const int r = ::poll(&p, 1, slice);
         if (r > 0)
             return true;
-        if (r == 0)
+        if (r < 0 && errno != EINTR)
             return false;
-        if (errno != EINTR)
-            return false;
+        if (r == 0) {
+            left -= slice;
+            if (left <= 0)
+                return false;
+        }
     }
 }
 
@@ -124,7 +131,7 @@ std::uint16_t DriverPipeLink::ReadExact(std::uint8_t* buffer, std::uint32_t coun
     if (count == 0)
         return traced(PipeBadArgument);
     while (received < count) {
-        if (!waitFor(readFd_, POLLIN, readTimeoutMs_))
+        if (!waitFor(readFd_, POLLIN, readTimeoutMs_, abort_))
             return traced(PipeIoError); // no byte came: a read with no bytes
         const ssize_t got = ::read(readFd_, buffer + received, count - received);
         if (got < 0) {
@@ -152,7 +159,7 @@ std::uint16_t DriverPipeLink::Write(const std::uint8_t* buffer, std::uint32_t co
     // One write. Our blocks are far below PIPE_BUF, so the FIFO takes them whole or not at
     // all; a gauge that stops reading for the read time-out fails the write.
     for (;;) {
-        if (!waitFor(writeFd_, POLLOUT, readTimeoutMs_))
+        if (!waitFor(writeFd_, POLLOUT, readTimeoutMs_, abort_))
             return traced(PipeIoError, 0);
         const ssize_t put = ::write(writeFd_, buffer, count);
         if (put < 0 && (errno == EINTR || errno == EAGAIN))

@@ -4,6 +4,7 @@
 // folders are the subfolders of $QUILEX_DRIVER_ROOT (default /run/quilex/devices) and the
 // pipes are FIFOs.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -45,6 +46,9 @@ public:
     const std::string& root() const { return root_; }
     int readTimeoutMs() const { return readTimeoutMs_; }
     void setReadTimeoutMs(int ms) { readTimeoutMs_ = ms; }
+    // While *flag is true a read or write that waits for the gauge gives up within a tenth of a
+    // second, as a read with no bytes: Cancel need not wait out the read time-out.
+    void setAbortFlag(const std::atomic<bool>* flag) { abort_ = flag; }
 
 private:
     std::string root_;
@@ -52,6 +56,7 @@ private:
     int readFd_ = -1;  // Pipe01
     int writeFd_ = -1; // Pipe00
     bool open_ = false;
+    const std::atomic<bool>* abort_ = nullptr;
 };
 
 } // namespace quilex

@@ -336,12 +336,12 @@ int entriesIn(const char* folder)
 }
 
 // A finished thread may still be on its way out for a moment after wait() returned; one that
-// stays is a leak.
+// stays is a leak. A thread of the process's own that ends meanwhile is no leak, so fewer is fine.
 int settledThreads(int expected)
 {
     const auto limit = Clock::now() + std::chrono::seconds(2);
     int n = entriesIn("/proc/self/task");
-    while (n != expected && Clock::now() < limit) {
+    while (n > expected && Clock::now() < limit) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         n = entriesIn("/proc/self/task");
     }
@@ -600,7 +600,7 @@ TEST_P(GaugeFault, EndsAsTheCellSaysAndLeavesNothingBehind)
     EXPECT_FALSE(state->DriverPipeLink.isOpen());
     EXPECT_FALSE(state->LibUSB.hasDevice());
     EXPECT_EQ(entriesIn("/proc/self/fd"), fdsBefore);
-    EXPECT_EQ(settledThreads(threadsBefore), threadsBefore);
+    EXPECT_LE(settledThreads(threadsBefore), threadsBefore);
     if (cell.transport == Transport::Usb) {
         EXPECT_EQ(simOpenHandles(), 0);
     }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -147,4 +148,28 @@ TEST(DriverPipeLink, SilentOrVanishedGaugeEndsTheRead)
     // The gauge has closed its ends: the read ends at once, writing fails without SIGPIPE.
     EXPECT_EQ(link.ReadExact(buf, 1), PipeIoError);
     EXPECT_EQ(link.Write(buf, 2), PipeIoError);
+}
+
+TEST(DriverPipeLink, AbortFlagEndsAWaitingRead)
+{
+    TempDir root;
+    const auto dir = test::makeFifoDevice(root.path(), "gauge");
+    FakeGauge gauge(dir);
+    DriverPipeLink link(root.path(), 5000);
+    std::atomic<bool> abort{false};
+    link.setAbortFlag(&abort);
+    ASSERT_EQ(link.Open(dir), PipeOk);
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        abort = true;
+    });
+    std::uint8_t buf[4] = {};
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(link.ReadExact(buf, 4), PipeIoError);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1000));
+    canceller.join();
+
+    abort = false; // once the flag is down again the link reads as before
+    gauge.send({1, 2, 3, 4});
+    EXPECT_EQ(link.ReadExact(buf, 4), PipeOk);
 }
