@@ -6,8 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
@@ -55,6 +57,46 @@ QString decodeCell(QByteArrayView text)
         return singleByteTexts()[static_cast<unsigned char>(text[0])];
     return windows1251::decode(text);
 }
+
+// An archive column repeats its texts (materials, speeds, series, dates), so a cell whose bytes
+// were already read in its column shares that text instead of allocating its own; a QString
+// copy only counts a reference. A column whose texts hardly repeat, such as the record numbers,
+// stops looking after its first cells.
+class ColumnTexts {
+public:
+    void startColumn()
+    {
+        seen_.clear();
+        looked_ = 0;
+        found_ = 0;
+        sharing_ = true;
+    }
+
+    QString text(QByteArrayView bytes)
+    {
+        if (!sharing_ || bytes.size() <= 1)
+            return decodeCell(bytes);
+        ++looked_;
+        if (const auto found = seen_.constFind(bytes); found != seen_.constEnd()) {
+            ++found_;
+            return found.value();
+        }
+        QString text = decodeCell(bytes);
+        if (seen_.size() < MaxShared)
+            seen_.insert(bytes, text);
+        if (looked_ == Probe && found_ < Probe / 4)
+            sharing_ = false;
+        return text;
+    }
+
+private:
+    static constexpr qsizetype MaxShared = 4096;
+    static constexpr int Probe = 1024;
+    QHash<QByteArrayView, QString> seen_; // views into the file's bytes, which outlive the parse
+    int looked_ = 0;
+    int found_ = 0;
+    bool sharing_ = true;
+};
 
 QString cellName(int languageIndex, qint64 column, qint64 row)
 {
@@ -140,9 +182,12 @@ std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& conte
             .arg(rows);
     }
     // Every cell takes at least its 4-byte length, which bounds the counts by the file's size
-    // before anything is allocated for them.
+    // before anything is allocated for them. A count of 0 stores no cells, yet the table still
+    // gets one row or column for it, and the other count in full: the table is bounded the same
+    // way, or 8 bytes would ask for a table of two thousand million columns.
     const qint64 cellCount = qint64{cols} * rows;
-    if (cellCount > (size - HeaderSize) / LengthSize) {
+    const qint64 tableCells = qint64{std::max(cols, 1)} * std::max(rows, 1);
+    if (tableCells > std::max<qint64>((size - HeaderSize) / LengthSize, 1)) {
         return pick(languageIndex,
                     QStringLiteral("%1 столбцов × %2 строк не помещаются в файл длиной %3 байт"),
                     QStringLiteral("%1 columns x %2 rows cannot fit in a file of %3 bytes"))
@@ -152,6 +197,7 @@ std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& conte
     }
 
     std::vector<QString> cells(static_cast<size_t>(cellCount));
+    ColumnTexts texts;
     qsizetype pos = HeaderSize;
     for (qint64 index = 0; index < cellCount; ++index) {
         const qint64 c = index / (rows > 0 ? rows : 1);
@@ -178,7 +224,9 @@ std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& conte
                 .arg(r)
                 .arg(length);
         }
-        cells[static_cast<size_t>(index)] = decodeCell(bytes.sliced(pos, length));
+        if (r == 0)
+            texts.startColumn();
+        cells[static_cast<size_t>(index)] = texts.text(bytes.sliced(pos, length));
         pos += length;
     }
     // Bytes after the last cell are not ours to judge; the table itself is whole.
@@ -193,11 +241,12 @@ void applyProject(ProjectContents&& contents, StringGrid& grid)
     StringGrid::UpdateBatch batch(grid);
     grid.setColCount(contents.colCount);
     grid.setRowCount(contents.rowCount);
+    // Only the file's own cells are written: walking the counts instead would take as long as
+    // the counts are large, even when the file holds no cell at all.
     const qint64 rows = contents.rowCount;
-    for (qint64 c = 0; c < contents.colCount; ++c)
-        for (qint64 r = 0; r < rows; ++r)
-            grid.setCell(static_cast<int>(c), static_cast<int>(r),
-                         std::move(contents.cells[static_cast<size_t>(c * rows + r)]));
+    for (size_t index = 0; index < contents.cells.size(); ++index)
+        grid.setCell(static_cast<int>(static_cast<qint64>(index) / rows),
+                     static_cast<int>(static_cast<qint64>(index) % rows), std::move(contents.cells[index]));
     contents.cells.clear();
 }
 

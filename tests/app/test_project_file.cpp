@@ -121,6 +121,10 @@ TEST(ProjectFile, ABrokenFileIsRefusedAndTheTableStaysAsItWas)
         {le32(2) + le32(-2), "negative column or row count"},
         {le32(2) + le32(2) + le32(0) + le32(0) + le32(0), "cannot fit"},
         {le32(0x10000) + le32(0x10000) + le32(0), "cannot fit"},
+        // A count of 0 holds no cells but would still give the table the other count in full.
+        {le32(0x7FFFFFFF) + le32(0), "cannot fit"},
+        {le32(0) + le32(0x7FFFFFFF), "cannot fit"},
+        {le32(3) + le32(0) + le32(0), "cannot fit"},
         {le32(1) + le32(2) + le32(-5) + le32(0), "negative length"},
         {le32(1) + le32(2) + le32(3) + "abc" + QByteArray(3, '\0'), "ends early, at cell (0, 1)"},
         {le32(1) + le32(2) + le32(0) + le32(9) + "abcd", "runs past the end"},
@@ -160,11 +164,28 @@ TEST(ProjectFile, CountsFromTheFileFollowTheTableRules)
     EXPECT_EQ(grid.row(0), (QStringList{"A", "B"}));
     EXPECT_EQ(grid.cell(5, 5), QStringLiteral("5/5"));
 
-    // No columns at all: the counts become 1 and nothing is read.
-    ASSERT_FALSE(parseProject(le32(0) + le32(4) + "trailing", contents, 0));
+    // No columns at all: the counts become 1 and nothing is read. The file still has room for
+    // the four cells of the table it makes.
+    ASSERT_FALSE(parseProject(le32(0) + le32(4) + "trailing bytes..", contents, 0));
     applyProject(std::move(contents), grid);
     EXPECT_EQ(grid.colCount(), 1);
     EXPECT_EQ(grid.rowCount(), 4);
+}
+
+TEST(ProjectFile, ApplyingTouchesOnlyTheCellsTheContentsHold)
+{
+    // Counts far beyond the cells: applying costs the cells, not the counts.
+    StringGrid grid = filledTable();
+    ProjectContents contents;
+    contents.colCount = 0x7FFFFFFF;
+    contents.rowCount = 0;
+    QElapsedTimer timer;
+    timer.start();
+    applyProject(std::move(contents), grid);
+    EXPECT_LT(timer.elapsed(), 500);
+    EXPECT_EQ(grid.colCount(), 0x7FFFFFFF);
+    EXPECT_EQ(grid.rowCount(), 1);
+    EXPECT_EQ(grid.cell(5, 5), QStringLiteral("5/5"));
 }
 
 TEST(ProjectFile, SaveRefusesAnEmptyTableAndReportsAFailedWrite)

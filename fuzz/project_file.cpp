@@ -1,0 +1,45 @@
+// A project file's bytes: the reader either refuses them with a message or gives a table whose
+// cell count matches its counts; a table it accepts, written back out, reads again into the
+// same bytes.
+
+#include "fuzz_check.h"
+
+#include "app/project_file.h"
+#include "app/string_grid.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+using namespace quilex;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArrayView bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    ProjectContents contents;
+    const std::optional<QString> problem = parseProject(bytes, contents, static_cast<int>(size & 1));
+    if (problem) {
+        FUZZ_CHECK(!problem->isEmpty());
+        FUZZ_CHECK(contents.cells.empty() && contents.colCount == 0 && contents.rowCount == 0);
+        return 0;
+    }
+    FUZZ_CHECK(contents.colCount >= 0 && contents.rowCount >= 0);
+    FUZZ_CHECK(contents.cells.size() == static_cast<std::size_t>(qint64{contents.colCount} * contents.rowCount));
+
+    StringGrid grid;
+    applyProject(std::move(contents), grid);
+    // The table a file makes is no larger than the file could describe, so a few bytes never
+    // ask the window for millions of rows or columns.
+    const qint64 tableCells = qint64{grid.colCount()} * grid.rowCount();
+    FUZZ_CHECK(tableCells <= std::max<qint64>(1, qint64(size) / 4));
+    if (tableCells > 20000)
+        return 0;
+    const QByteArray first = encodeProject(grid);
+    ProjectContents again;
+    FUZZ_CHECK(!parseProject(first, again, 1));
+    FUZZ_CHECK(again.colCount == grid.colCount() && again.rowCount == grid.rowCount());
+    StringGrid regrid;
+    applyProject(std::move(again), regrid);
+    FUZZ_CHECK(encodeProject(regrid) == first);
+    return 0;
+}
