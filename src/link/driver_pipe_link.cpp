@@ -40,6 +40,9 @@ bool waitFor(int fd, short events, int timeoutMs, const std::atomic<bool>* abort
 {
     constexpr int SliceMs = 100;
     pollfd p{fd, events, 0};
+    // Bytes already there are taken whatever the flag says: it only cuts a wait short.
+    if (::poll(&p, 1, 0) > 0)
+        return true;
     for (int left = timeoutMs;;) {
         if (abort && abort->load())
             return false;
