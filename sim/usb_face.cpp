@@ -243,12 +243,21 @@ SimUsb& sim()
     return instance;
 }
 
+// Waits ms milliseconds, to within a few microseconds. A plain sleep overshoots by the timer's
+// slack and the wake-up, often a tenth of a millisecond or more: with a latency of one 1 ms
+// frame per transfer that would cost the caller more than the wire does. So the sleep stops a
+// little short of the deadline and the rest is waited out yielding.
 void sleepMs(std::unique_lock<std::mutex>& lock, int ms)
 {
     if (ms <= 0)
         return;
+    using Clock = std::chrono::steady_clock;
+    constexpr auto WakeUpMargin = std::chrono::microseconds(300);
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
     lock.unlock();
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    std::this_thread::sleep_until(deadline - WakeUpMargin);
+    while (Clock::now() < deadline)
+        std::this_thread::yield();
     lock.lock();
 }
 

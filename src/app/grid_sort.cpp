@@ -3,9 +3,14 @@
 #include <QCollator>
 #include <QCollatorSortKey>
 
+#include <QHash>
+
+#include <algorithm>
 #include <charconv>
+#include <functional>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -57,6 +62,65 @@ std::optional<std::int32_t> parseHundredths(const QString& text, const QLocale& 
         return std::nullopt;
     return parseInteger(digits, written.ptr - digits);
 }
+
+// The thickness column's everyday texts, such as "12,34", "0,5" or "-3", read without the
+// locale: with ASCII digits in the locale and no leading zeros, at most seven digits before the
+// separator and two after it, such a text is exactly the hundredths it spells, which is what
+// parseHundredths makes of it too. Anything else is left to parseHundredths. Asking the locale
+// for every cell costs far more than the sort itself when the locale is the system's.
+class PlainHundredths {
+public:
+    explicit PlainHundredths(const QLocale& locale)
+    {
+        const QString point = locale.decimalPoint();
+        usable_ = locale.zeroDigit() == QLatin1String("0") && point.size() == 1 &&
+                  !(point[0] >= u'0' && point[0] <= u'9') && point[0] != u'-';
+        point_ = usable_ ? point[0].unicode() : 0;
+        minus_ = locale.negativeSign() == QLatin1String("-");
+    }
+
+    std::optional<std::int32_t> operator()(const QString& text) const
+    {
+        if (!usable_)
+            return std::nullopt;
+        const char16_t* c = reinterpret_cast<const char16_t*>(text.utf16());
+        const qsizetype size = text.size();
+        qsizetype i = 0;
+        const bool negative = size > 0 && c[0] == u'-';
+        if (negative) {
+            if (!minus_)
+                return std::nullopt;
+            ++i;
+        }
+        const qsizetype wholeStart = i;
+        std::int32_t value = 0;
+        while (i < size && c[i] >= u'0' && c[i] <= u'9')
+            value = value * 10 + (c[i++] - u'0');
+        const qsizetype whole = i - wholeStart;
+        if (whole == 0 || whole > 7 || (whole > 1 && c[wholeStart] == u'0'))
+            return std::nullopt;
+        int decimals = 0;
+        if (i < size) {
+            if (c[i] != point_)
+                return std::nullopt;
+            ++i;
+            while (i < size && decimals < 3 && c[i] >= u'0' && c[i] <= u'9') {
+                value = value * 10 + (c[i++] - u'0');
+                ++decimals;
+            }
+            if (decimals == 0 || decimals > 2 || i != size)
+                return std::nullopt;
+        }
+        for (; decimals < 2; ++decimals)
+            value *= 10;
+        return negative ? -value : value;
+    }
+
+private:
+    bool usable_ = false;
+    bool minus_ = false;
+    char16_t point_ = 0;
+};
 
 QString conversionError(const StringGrid& grid, int column, int row, ColumnKey kind,
                         const QLocale& locale, int languageIndex)
@@ -122,6 +186,66 @@ int sign(int value)
     return (value > 0) - (value < 0);
 }
 
+// The key of each data row of a text column: its text's rank among the column's distinct
+// texts in the locale's order. Texts that compare equal share a rank, so two rows compare by
+// rank exactly as by text and the quicksort takes the very same steps, while each of its
+// comparisons costs no more than for a number column. Only the distinct texts (a handful of
+// materials, a few thousand dates) are ever compared as texts.
+std::vector<std::int32_t> textRanks(const StringGrid& grid, int column, int fixed, int n, const QLocale& locale)
+{
+    QHash<QString, std::int32_t> index;
+    std::vector<QString> distinct;
+    std::vector<std::int32_t> ofRow(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) {
+        const QString& text = grid.cell(column, fixed + k);
+        auto found = index.constFind(text);
+        if (found == index.constEnd()) {
+            found = index.insert(text, static_cast<std::int32_t>(distinct.size()));
+            distinct.push_back(text);
+        }
+        ofRow[static_cast<size_t>(k)] = found.value();
+    }
+
+    // The C locale compares UTF-16 units, which its collation keys (UTF-8) do not reproduce for
+    // characters beyond the BMP; there the texts themselves are compared. Elsewhere each text's
+    // collation key is compared, which answers as QCollator::compare does; an empty text has no
+    // key and comes before any other, as QCollator::compare puts it.
+    std::function<int(std::int32_t, std::int32_t)> compare;
+    std::vector<std::optional<QCollatorSortKey>> keys;
+    if (locale.language() == QLocale::C) {
+        compare = [&distinct](std::int32_t a, std::int32_t b) {
+            return sign(QString::compare(distinct[size_t(a)], distinct[size_t(b)], Qt::CaseSensitive));
+        };
+    } else {
+        QCollator collator(locale);
+        collator.setCaseSensitivity(Qt::CaseSensitive);
+        keys.reserve(distinct.size());
+        for (const QString& text : distinct)
+            keys.push_back(text.isEmpty() ? std::nullopt : std::optional(collator.sortKey(text)));
+        compare = [&keys](std::int32_t a, std::int32_t b) {
+            const auto& x = keys[size_t(a)];
+            const auto& y = keys[size_t(b)];
+            if (!x || !y)
+                return int(x.has_value()) - int(y.has_value());
+            return sign(x->compare(*y));
+        };
+    }
+    std::vector<std::int32_t> order(distinct.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = static_cast<std::int32_t>(i);
+    std::sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) { return compare(a, b) < 0; });
+    std::vector<std::int32_t> rankOf(distinct.size());
+    std::int32_t rank = 0;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i > 0 && compare(order[i - 1], order[i]) != 0)
+            ++rank;
+        rankOf[static_cast<size_t>(order[i])] = rank;
+    }
+    for (std::int32_t& k : ofRow)
+        k = rankOf[static_cast<size_t>(k)];
+    return ofRow;
+}
+
 } // namespace
 
 SortDirection toggledSortDirection(SortDirection direction)
@@ -158,64 +282,32 @@ std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection dire
 
     // Keys are built for every row before anything moves, so a bad cell leaves the table alone.
     std::vector<TMyData> list(static_cast<size_t>(n));
-    std::vector<QCollatorSortKey> textKeys;
-    QCollator collator(locale);
-    collator.setCaseSensitivity(Qt::CaseSensitive);
-    // The C locale compares UTF-16 units, which its collation keys (UTF-8) do not reproduce for
-    // characters beyond the BMP; there the texts themselves are compared.
-    const bool collationKeys = kind == ColumnKey::Text && locale.language() != QLocale::C;
-    if (collationKeys)
-        textKeys.reserve(static_cast<size_t>(n));
-
-    for (int k = 0; k < n; ++k) {
-        const int r = fixed + k;
-        TMyData& item = list[static_cast<size_t>(k)];
-        item.RowIndex = r;
-        const QString& text = grid.cell(column, r);
-        if (kind == ColumnKey::Text) {
-            if (collationKeys && !text.isEmpty())
-                textKeys.push_back(collator.sortKey(text));
-            continue;
-        }
-        const auto value = kind == ColumnKey::Integer ? parseInteger(text.utf16(), text.size()) : parseHundredths(text, numbers);
-        if (!value)
-            return conversionError(grid, column, r, kind, locale, languageIndex);
-        item.NumberKey = *value;
-    }
-    if (collationKeys) {
-        // An empty text has no key: that is how the comparison tells it.
-        size_t next = 0;
-        for (TMyData& item : list) {
-            if (!grid.cell(column, item.RowIndex).isEmpty())
-                item.TextKey = &textKeys[next++];
+    if (kind == ColumnKey::Text) {
+        const std::vector<std::int32_t> ranks = textRanks(grid, column, fixed, n, locale);
+        for (int k = 0; k < n; ++k)
+            list[static_cast<size_t>(k)] = {fixed + k, ranks[static_cast<size_t>(k)]};
+    } else {
+        const PlainHundredths plainHundredths(locale);
+        for (int k = 0; k < n; ++k) {
+            const int r = fixed + k;
+            const QString& text = grid.cell(column, r);
+            std::optional<std::int32_t> value;
+            if (kind == ColumnKey::Integer)
+                value = parseInteger(text.utf16(), text.size());
+            else if (!(value = plainHundredths(text)))
+                value = parseHundredths(text, numbers);
+            if (!value)
+                return conversionError(grid, column, r, kind, locale, languageIndex);
+            list[static_cast<size_t>(k)] = {r, *value};
         }
     }
 
     const bool ascending = direction == 1;
-    if (kind != ColumnKey::Text) {
-        quickSort(list, [ascending](const TMyData& x, const TMyData& y) {
-            const TMyData& a = ascending ? x : y;
-            const TMyData& b = ascending ? y : x;
-            return (a.NumberKey > b.NumberKey) - (a.NumberKey < b.NumberKey);
-        });
-    } else if (collationKeys) {
-        // Same answers as QCollator::compare, which puts an empty text before any other text
-        // before it asks the collation.
-        quickSort(list, [ascending](const TMyData& x, const TMyData& y) {
-            const TMyData& a = ascending ? x : y;
-            const TMyData& b = ascending ? y : x;
-            if (!a.TextKey || !b.TextKey)
-                return int(a.TextKey != nullptr) - int(b.TextKey != nullptr);
-            return sign(a.TextKey->compare(*b.TextKey));
-        });
-    } else {
-        quickSort(list, [&grid, column, ascending](const TMyData& x, const TMyData& y) {
-            const TMyData& a = ascending ? x : y;
-            const TMyData& b = ascending ? y : x;
-            return sign(QString::compare(grid.cell(column, a.RowIndex), grid.cell(column, b.RowIndex),
-                                         Qt::CaseSensitive));
-        });
-    }
+    quickSort(list, [ascending](const TMyData& x, const TMyData& y) {
+        const TMyData& a = ascending ? x : y;
+        const TMyData& b = ascending ? y : x;
+        return (a.Key > b.Key) - (a.Key < b.Key);
+    });
 
     // Bring each row to its place by exchanges. positions[] is the inverse of order[], so the
     // search for where a row now stands is a look-up instead of a scan.

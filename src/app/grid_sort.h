@@ -12,16 +12,13 @@
 #include <cstdint>
 #include <optional>
 
-class QCollatorSortKey;
-
 namespace quilex {
 
 // The sort key of one data row.
 struct TMyData {
-    std::int32_t RowIndex = 0;                  // the row's index before the sort
-    const QCollatorSortKey* TextKey = nullptr;  // text columns: the cell's collation key, owned by
-                                                // the sort; none for an empty text
-    std::int32_t NumberKey = 0;                 // numeric columns: the cell's value
+    std::int32_t RowIndex = 0; // the row's index before the sort
+    std::int32_t Key = 0;      // numeric columns: the cell's value; text columns: the rank of the
+                               // cell's text in the locale's order among the column's texts
 };
 
 // 0 before the first header click, then 1 (ascending) or -1 (descending); one value for the

@@ -267,3 +267,56 @@ TEST(GridSort, HundredThousandRowsSortQuickly)
     // Generous, for the sanitizers on a shared machine; a quadratic step would take minutes.
     EXPECT_LT(ms, 10000);
 }
+
+TEST(GridSort, TextsTheCollationCallsEqualShareTheirPlaceInTheOrder)
+{
+    // A soft hyphen is ignored by the collation: "сталь" and "ста\u00ADль" compare equal, so
+    // the rows holding them sort as equal keys do, where the quicksort leaves them, although
+    // the texts differ.
+    QRandomGenerator random(20240520);
+    const QStringList words = {"сталь", QString::fromUtf16(u"ста\u00ADль"), "Сталь", "медь",
+                               QString::fromUtf16(u"\u00ADмедь"), "", "a", "A"};
+    for (int round = 0; round < 10; ++round) {
+        const int rows = 50 + random.bounded(400);
+        StringGrid grid(8, rows + 1);
+        for (int r = 1; r <= rows; ++r) {
+            grid.setCell(0, r, QString::number(r));
+            grid.setCell(1, r, words[random.bounded(words.size())]);
+        }
+        for (const int d : {1, -1}) {
+            StringGrid expected = grid;
+            referenceSort(expected, 1, d, Russian);
+            StringGrid sorted = grid;
+            ASSERT_FALSE(sortGrid(sorted, 1, d, 0, Russian));
+            ASSERT_EQ(allRows(sorted), allRows(expected)) << "round " << round << " direction " << d;
+        }
+    }
+}
+
+TEST(GridSort, EverydayAndUnusualThicknessTextsSortAlike)
+{
+    // Texts read directly and texts the locale has to read sort together by their hundredths.
+    QRandomGenerator random(1250);
+    const QStringList russian = {"12,34", "0,5", "3", "-3,25", "-0,00", "0,05", "01,50", "1,5e1",
+                                 "12345678,9", "100", "0,50", "2,3"};
+    const QStringList c = {"12.34", "0.5", "3", "-3.25", "-0.00", "0.05", "01.50", "1.5e1",
+                           "12345678.9", "100", "0.50", "2.3"};
+    for (const auto& [locale, words] : {std::pair{Russian, russian}, std::pair{QLocale::c(), c}}) {
+        const int rows = 300;
+        StringGrid grid(8, rows + 1);
+        for (int r = 1; r <= rows; ++r) {
+            grid.setCell(0, r, QString::number(r));
+            grid.setCell(3, r, words[random.bounded(words.size())]);
+        }
+        for (const int d : {1, -1}) {
+            StringGrid expected = grid;
+            referenceSort(expected, 3, d, locale);
+            StringGrid sorted = grid;
+            ASSERT_FALSE(sortGrid(sorted, 3, d, 0, locale));
+            ASSERT_EQ(allRows(sorted), allRows(expected)) << locale.name().toStdString() << " direction " << d;
+        }
+    }
+    // A third decimal is refused whichever way the text is read.
+    StringGrid grid = archive({{"1", "", "", "1,234"}, {"2", "", "", "1,2"}});
+    EXPECT_TRUE(sortGrid(grid, 3, 1, 0, Russian));
+}

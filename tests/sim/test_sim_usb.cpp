@@ -390,6 +390,22 @@ TEST_F(SimUsbTest, SilentGaugeLetsReadsTimeOut)
     usb.close(h);
 }
 
+TEST_F(SimUsbTest, LatencyMakesEveryTransferTakeThatMuchLonger)
+{
+    ASSERT_EQ(usb.configure("latency=3", ""), 0) << usb.lastError();
+    usb_dev_handle* h = usb.openGauge();
+    ASSERT_NE(h, nullptr);
+    for (int k = 0; k < 4; ++k) {
+        const auto start = std::chrono::steady_clock::now();
+        usb.write(h, {0x03, 0xFC, 0x00, 0x00});
+        usb.read(h, 4);
+        usb.read(h, 20);
+        // Three transfers, none of them shorter than its 3 ms.
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(9));
+    }
+    usb.close(h);
+}
+
 TEST_F(SimUsbTest, TranscriptHasEveryTransfer)
 {
     const std::string path = tempPath("usb-transcript");

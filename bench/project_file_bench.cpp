@@ -1,0 +1,112 @@
+// Writing and reading a project file of 100,000 archive rows, against writing and reading the
+// same number of bytes with no encoding at all (what the disk and the page cache cost).
+
+#include "bench_table.h"
+#include "figure_reporter.h"
+
+#include "app/project_file.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+using quilex::StringGrid;
+
+constexpr int Rows = 100000;
+constexpr double Bound = 0.2;
+
+const StringGrid& table()
+{
+    static const StringGrid grid = quilex::bench::archiveTable(Rows);
+    return grid;
+}
+
+QString projectPath()
+{
+    static QTemporaryDir dir;
+    return dir.filePath(QStringLiteral("bench.qlx"));
+}
+
+QString rawPath()
+{
+    static QTemporaryDir dir;
+    return dir.filePath(QStringLiteral("raw.bin"));
+}
+
+void BM_Write(benchmark::State& state)
+{
+    for (auto _ : state) {
+        if (auto failed = quilex::writeProjectFile(table(), projectPath(), 1))
+            state.SkipWithError(qPrintable(*failed));
+    }
+}
+
+void BM_Read(benchmark::State& state)
+{
+    (void)quilex::writeProjectFile(table(), projectPath(), 1);
+    for (auto _ : state) {
+        StringGrid grid;
+        if (auto failed = quilex::readProjectFile(projectPath(), grid, 1))
+            state.SkipWithError(qPrintable(*failed));
+        benchmark::DoNotOptimize(grid.cell(0, 1));
+    }
+}
+
+void BM_RawWrite(benchmark::State& state)
+{
+    const QByteArray bytes(quilex::encodeProject(table()).size(), 'x');
+    for (auto _ : state) {
+        QFile file(rawPath());
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+            state.SkipWithError("raw write failed");
+    }
+}
+
+void BM_RawRead(benchmark::State& state)
+{
+    for (auto _ : state) {
+        QFile file(rawPath());
+        if (!file.open(QIODevice::ReadOnly))
+            state.SkipWithError("raw read failed");
+        const QByteArray bytes = file.readAll();
+        benchmark::DoNotOptimize(bytes.data());
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    (void)table();
+
+    // The file read back must be the table written.
+    (void)quilex::writeProjectFile(table(), projectPath(), 1);
+    StringGrid back;
+    const bool readOk = !quilex::readProjectFile(projectPath(), back, 1) && back.rowCount() == Rows + 1 &&
+                        back.cell(1, Rows) == table().cell(1, Rows) && back.cell(7, 1) == table().cell(7, 1);
+    std::printf("CHECK project-round-trip %s\n", readOk ? "ok" : "FAILED");
+
+    struct Entry {
+        const char* name;
+        void (*fn)(benchmark::State&);
+    };
+    for (const Entry& e : {Entry{"project_write", BM_Write}, Entry{"project_read", BM_Read},
+                           Entry{"raw_write", BM_RawWrite}, Entry{"raw_read", BM_RawRead}})
+        benchmark::RegisterBenchmark(e.name, e.fn)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+
+    quilex::bench::FigureReporter reporter;
+    if (!quilex::bench::runBenchmarks(argc, argv, reporter))
+        return 1;
+    using quilex::bench::printFigure;
+    using quilex::bench::printReference;
+    printFigure("project_write", reporter.seconds("project_write"), Bound);
+    printReference("project_write", reporter.seconds("raw_write"), "same_bytes_unencoded");
+    printFigure("project_read", reporter.seconds("project_read"), Bound);
+    printReference("project_read", reporter.seconds("raw_read"), "same_bytes_unencoded");
+    return readOk ? 0 : 2;
+}
