@@ -6,10 +6,14 @@
 #include "link/byte_order.h"
 #include "link/crc16.h"
 #include "link/link_selection.h"
+#include "link/reply_framing.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <new>
+
+#include <pthread.h>
+#include <sched.h>
 
 namespace quilex {
 
@@ -169,14 +173,8 @@ BMTreadUSB::Transfer BMTreadUSB::exchange(const std::uint8_t* command, std::uint
     if (pauseMs > 0)
         state_.pacing.pauseMs(pauseMs);
     // The gauge answers with the length first; it lands in the block's first bytes.
-    if (Transfer t = receive(block, ReplyLengthBytes); t != Transfer::Ok)
-        return t;
-    const std::uint32_t n = capReplyLength(readU32le(block), cap);
-    if (Transfer t = receive(block, n); t != Transfer::Ok)
-        return t;
-    if (received)
-        *received = n;
-    return Transfer::Ok;
+    auto read = [this](std::uint8_t* data, std::uint32_t count) { return receive(data, count); };
+    return readReply(read, Transfer::Ok, block, cap, received);
 }
 
 bool BMTreadUSB::failedOnDriverOrNoLink(Transfer t)
@@ -232,8 +230,20 @@ void BMTreadUSB::Terminate(ExchangeOutcome outcome)
 
 void BMTreadUSB::setIdle(bool idle)
 {
-    if (QThread::currentThread() == this)
-        setPriority(idle ? QThread::IdlePriority : QThread::NormalPriority);
+    if (QThread::currentThread() != this)
+        return;
+    setPriority(idle ? QThread::IdlePriority : QThread::NormalPriority);
+#ifdef SCHED_IDLE
+    // Qt puts an idle thread into the kernel's idle class but leaves it there when it is given a
+    // normal priority again: the records would then be read only while the machine has nothing
+    // else to do. Back to the normal class by hand.
+    int policy = 0;
+    sched_param param{};
+    if (!idle && pthread_getschedparam(pthread_self(), &policy, &param) == 0 && policy == SCHED_IDLE) {
+        param.sched_priority = 0;
+        (void)pthread_setschedparam(pthread_self(), SCHED_OTHER, &param);
+    }
+#endif
 }
 
 void BMTreadUSB::ErrorTail(std::uint8_t failedMode)
@@ -337,6 +347,8 @@ void BMTreadUSB::ReadRecords()
     }
     state_.ArchiveRecordsKind = kind;
     skippedRecords_ = 0;
+    int shownProgress = -1;
+    LinkStatus shownStatus = state_.LinkStatus.load();
     for (int i = 0; i < count; ++i) {
         std::uint8_t* record = state_.ArchiveRecords.data() + static_cast<std::size_t>(i) * ArchiveRecordLength;
         const auto command = recordCommand(static_cast<std::uint16_t>(i));
@@ -352,7 +364,14 @@ void BMTreadUSB::ReadRecords()
             state_.CancelRequest = true;
             outcome_ = ExchangeOutcome::ChecksumFailed;
         }
-        show(10 + (90 * (i + 1)) / count);
+        // The window is only asked to show something new: of a few thousand records, the bar
+        // moves once per percent, and each showing waits for the interface thread.
+        const int progress = 10 + (90 * (i + 1)) / count;
+        if (progress != shownProgress || state_.LinkStatus.load() != shownStatus) {
+            shownProgress = progress;
+            shownStatus = state_.LinkStatus.load();
+            show(progress);
+        }
         if (state_.CancelRequest.load())
             break;
     }
@@ -392,12 +411,9 @@ void BMTreadUSB::ReadMaterials()
     if (failed(send(command.data(), 2)))
         return;
     step(1, 40);
-    std::uint8_t* table = state_.MaterialTable.data();
-    if (failed(receive(table, ReplyLengthBytes)))
-        return;
-    step(2, 60);
-    const std::uint32_t n = capReplyLength(readU32le(table), MaterialTableLength);
-    if (failed(receive(table, n)))
+    auto read = [this](std::uint8_t* data, std::uint32_t count) { return receive(data, count); };
+    if (failed(readReply(read, Transfer::Ok, state_.MaterialTable.data(), MaterialTableLength, nullptr,
+                         [&] { step(2, 60); })))
         return;
     step(3, 80);
     // The marker is checked on reading, the CRC only computed on writing.
@@ -526,13 +542,12 @@ void BMTreadUSB::ReadScreen()
     state_.LinkStatus = LinkStatus::Ok;
     if (kind == LinkKind::DriverPipes)
         show(60);
-    std::uint8_t* image = state_.ScreenImage.data();
-    if (failed(receive(image, ReplyLengthBytes)))
-        return;
-    state_.LinkStatus = LinkStatus::Ok;
-    show(80);
-    const std::uint32_t n = capReplyLength(readU32le(image), ScreenImageLength);
-    if (failed(receive(image, n)))
+    auto lengthArrived = [&] {
+        state_.LinkStatus = LinkStatus::Ok;
+        show(80);
+    };
+    auto read = [this](std::uint8_t* data, std::uint32_t count) { return receive(data, count); };
+    if (failed(readReply(read, Transfer::Ok, state_.ScreenImage.data(), ScreenImageLength, nullptr, lengthArrived)))
         return;
     state_.LinkStatus = LinkStatus::Ok;
     closeLink();

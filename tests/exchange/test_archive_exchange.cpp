@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+
 using namespace quilex;
 using namespace quilex::test;
 
@@ -179,6 +181,34 @@ TEST_P(ArchiveRead, CancelWithoutAGaugeEndsAtTheNextConnection)
     EXPECT_NE(std::find(pacing.pausesMs().begin(), pacing.pausesMs().end(), 1000), pacing.pausesMs().end());
     EXPECT_EQ(recorder.dialogCloses, 1);
     expectUnchanged(table);
+}
+
+TEST_P(ArchiveRead, RecordsAreReadAtNormalPriorityAndShownOncePerPercent)
+{
+    SimGauge gauge(GetParam(), "records=500");
+    auto state = gauge.makeState(pacing);
+    StringGrid table;
+    state->ArchiveRequested = true;
+    Recorder recorder(*state);
+    std::vector<int> policies;
+    int recordShows = 0;
+    recorder.onShow = [&](const Recorder::Show& s) {
+        // The recorder shows on the exchange thread itself.
+        if (s.mode == Mode::ReadRecords) {
+            ++recordShows;
+            policies.push_back(sched_getscheduler(0));
+        }
+    };
+    // The materials first, as the window's first download does: that step runs idle.
+    EXPECT_EQ(runExchange(*state, recorder, Mode::ReadMaterials, &table), ExchangeOutcome::Completed);
+    EXPECT_EQ(table.rowCount(), 501);
+    ASSERT_FALSE(policies.empty());
+    for (int policy : policies)
+        EXPECT_EQ(policy, SCHED_OTHER);
+    // 500 records move the bar from 10 to 100: once per percent, and the mode's first showing.
+    EXPECT_GE(recordShows, 90);
+    EXPECT_LE(recordShows, 93);
+    EXPECT_EQ(recorder.progresses().back(), 100);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, ArchiveRead, ::testing::Values(Transport::Pipes, Transport::Usb),
