@@ -118,50 +118,45 @@ void BMTreadUSB::ShowStatus()
 // ---------------------------------------------------------------------------------------
 // Transfers
 
-BMTreadUSB::Transfer BMTreadUSB::send(const std::uint8_t* data, std::uint32_t count)
+BMTreadUSB::Transfer BMTreadUSB::noteTransfer(Transfer result)
 {
-    Transfer result = Transfer::NoLink;
-    switch (state_.LinkKind.load()) {
-    case LinkKind::DriverPipes:
-        result = state_.DriverPipeLink.Write(data, count) == PipeOk ? Transfer::Ok : Transfer::DriverFailed;
-        break;
-    case LinkKind::LibUsb:
-        result = state_.LibUSB.BulkWrite(data, static_cast<int>(count)) >= 0 ? Transfer::Ok : Transfer::UsbFailed;
-        break;
-    default:
-        return Transfer::NoLink;
-    }
+    // Every transfer step tells the display how the link is doing.
     if (result == Transfer::Ok) {
         state_.LinkStatus = LinkStatus::Ok;
         state_.noteTransferOk();
-    } else {
+    } else if (result != Transfer::NoLink) {
         state_.LinkStatus = LinkStatus::LinkError;
     }
     return result;
 }
 
-BMTreadUSB::Transfer BMTreadUSB::receive(std::uint8_t* data, std::uint32_t count)
+BMTreadUSB::Transfer BMTreadUSB::send(const std::uint8_t* data, std::uint32_t count)
 {
-    Transfer result = Transfer::NoLink;
     switch (state_.LinkKind.load()) {
     case LinkKind::DriverPipes:
-        // Exactly count bytes; a count of 0 is refused by the link and counts as a failure.
-        result = state_.DriverPipeLink.ReadExact(data, count) == PipeOk ? Transfer::Ok : Transfer::DriverFailed;
-        break;
+        return noteTransfer(state_.DriverPipeLink.Write(data, count) == PipeOk ? Transfer::Ok : Transfer::DriverFailed);
     case LinkKind::LibUsb:
-        // One bulk read of up to count bytes; a shorter answer leaves the rest as it was.
-        result = state_.LibUSB.BulkRead(data, static_cast<int>(count)) >= 0 ? Transfer::Ok : Transfer::UsbFailed;
-        break;
+        return noteTransfer(state_.LibUSB.BulkWrite(data, static_cast<int>(count)) >= 0 ? Transfer::Ok
+                                                                                        : Transfer::UsbFailed);
     default:
         return Transfer::NoLink;
     }
-    if (result == Transfer::Ok) {
-        state_.LinkStatus = LinkStatus::Ok;
-        state_.noteTransferOk();
-    } else {
-        state_.LinkStatus = LinkStatus::LinkError;
+}
+
+BMTreadUSB::Transfer BMTreadUSB::receive(std::uint8_t* data, std::uint32_t count)
+{
+    switch (state_.LinkKind.load()) {
+    case LinkKind::DriverPipes:
+        // Exactly count bytes; a count of 0 is refused by the link and counts as a failure.
+        return noteTransfer(state_.DriverPipeLink.ReadExact(data, count) == PipeOk ? Transfer::Ok
+                                                                                   : Transfer::DriverFailed);
+    case LinkKind::LibUsb:
+        // One bulk read of up to count bytes; a shorter answer leaves the rest as it was.
+        return noteTransfer(state_.LibUSB.BulkRead(data, static_cast<int>(count)) >= 0 ? Transfer::Ok
+                                                                                       : Transfer::UsbFailed);
+    default:
+        return Transfer::NoLink;
     }
-    return result;
 }
 
 BMTreadUSB::Transfer BMTreadUSB::exchange(const std::uint8_t* command, std::uint32_t commandLength,

@@ -77,6 +77,8 @@ private:
     void openLink();
     void closeLink();
 
+    // Sets LinkStatus from a transfer's result and hands the result on.
+    Transfer noteTransfer(Transfer result);
     Transfer send(const std::uint8_t* data, std::uint32_t count);
     Transfer receive(std::uint8_t* data, std::uint32_t count);
     // Command, optional pause, length, block cut to cap. On Ok, *received is the block's
