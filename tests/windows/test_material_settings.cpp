@@ -63,16 +63,17 @@ QLineEdit* openEditor()
 // The 468 bytes of the last material table the program sent, from the gauge's transcript.
 std::vector<std::uint8_t> lastTableSent(const SimGauge& gauge)
 {
-    const auto writes = writesIn(gauge.transcript());
-    for (std::size_t i = writes.size(); i-- > 0;) {
-        if (writes[i] != test::bytes({0x05, 0xFA}))
-            continue;
-        std::vector<std::uint8_t> sent;
-        for (std::size_t k = i + 2; k < writes.size() && sent.size() < 468; ++k)
-            sent.insert(sent.end(), writes[k].begin(), writes[k].end());
-        return sent;
-    }
-    return {};
+    // The pipe face may read pieces sent back to back in one go, so look in the whole stream of
+    // what the program wrote: the table follows the last 05 FA and its length D4 01 00 00.
+    std::vector<std::uint8_t> stream;
+    for (const auto& write : writesIn(gauge.transcript()))
+        stream.insert(stream.end(), write.begin(), write.end());
+    const auto head = test::bytes({0x05, 0xFA, 0xD4, 0x01, 0x00, 0x00});
+    const auto found = std::find_end(stream.begin(), stream.end(), head.begin(), head.end());
+    if (found == stream.end())
+        return {};
+    const auto table = found + std::ptrdiff_t(head.size());
+    return std::vector<std::uint8_t>(table, table + std::min<std::ptrdiff_t>(468, stream.end() - table));
 }
 
 class MaterialSettings : public ::testing::TestWithParam<Transport> {
