@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPalette>
 #include <QProgressBar>
 #include <QThread>
 
@@ -30,6 +31,19 @@ void WidgetExchangeBridge::showErrorBox(const QString& caption, const QString& t
 void WidgetExchangeBridge::exchangeEnded(ExchangeOutcome outcome)
 {
     Q_EMIT ended(outcome);
+}
+
+QProgressBar* makeGaugeBar(QWidget* parent, const QRect& geometry)
+{
+    auto* bar = new QProgressBar(parent);
+    bar->setGeometry(geometry);
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    QPalette palette = bar->palette();
+    palette.setColor(QPalette::Highlight, QColor(Qt::darkBlue));
+    bar->setPalette(palette);
+    return bar;
 }
 
 void ProgressBarTarget::setGaugePosition(int percent)

@@ -30,6 +30,9 @@ Q_SIGNALS:
     void ended(quilex::ExchangeOutcome outcome);
 };
 
+// The gauge bar of the material and screenshot windows: no text, a navy bar, 0 to 100.
+QProgressBar* makeGaugeBar(QWidget* parent, const QRect& geometry);
+
 // A gauge bar that may be destroyed while the exchange still reports into it.
 class ProgressBarTarget final : public GaugeTarget {
 public:

@@ -112,14 +112,7 @@ TForm3::TForm3(ExchangeRunner& runner, QWidget* parent)
     StringGrid1->setPalette(palette);
     StringGrid1->installEventFilter(this);
 
-    CGauge1 = new QProgressBar(this);
-    CGauge1->setGeometry(3, 339, 234, 9);
-    CGauge1->setRange(0, 100);
-    CGauge1->setValue(0);
-    CGauge1->setTextVisible(false);
-    QPalette bar = CGauge1->palette();
-    bar.setColor(QPalette::Highlight, QColor(Qt::darkBlue));
-    CGauge1->setPalette(bar);
+    CGauge1 = makeGaugeBar(this, QRect(3, 339, 234, 9));
 
     Label1 = new QLabel(this);
     Label1->setGeometry(4, 347, 232, 15);

@@ -81,14 +81,7 @@ TForm5::TForm5(ExchangeRunner& runner, QWidget* parent)
     Button1->setAutoDefault(false);
     connect(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
 
-    CGauge1 = new QProgressBar(this);
-    CGauge1->setGeometry(8, 116, 129, 6);
-    CGauge1->setRange(0, 100);
-    CGauge1->setValue(0);
-    CGauge1->setTextVisible(false);
-    QPalette bar = CGauge1->palette();
-    bar.setColor(QPalette::Highlight, QColor(Qt::darkBlue));
-    CGauge1->setPalette(bar);
+    CGauge1 = makeGaugeBar(this, QRect(8, 116, 129, 6));
     CGauge1->hide();
 
     CheckBox1 = new QCheckBox(Text(wt::SaveToFileCheck), this);
