@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -179,6 +181,64 @@ TEST(SpreadsheetCell, MonthNamesOnlyInEnglishTiedToEnglish)
     EXPECT_EQ(spreadsheetCell(QStringLiteral("0.004"), c).numberFormat, QStringLiteral("0.000"));
     EXPECT_EQ(spreadsheetCell(QStringLiteral("1."), c).kind, SpreadsheetCell::Kind::Text);
     EXPECT_EQ(spreadsheetCell(QString(), c).kind, SpreadsheetCell::Kind::Empty);
+}
+
+// Numbers are read from their digits, not through the locale: the value must be the very
+// double that reading the decimal text gives, up to the 15 digits a cell keeps.
+TEST(SpreadsheetCell, NumbersFromTheirDigitsAreTheDecimalReading)
+{
+    const QLocale russian(QLocale::Russian);
+    std::mt19937_64 random(7);
+    QStringList texts{"0.1", "0.004", "299.99", "123456789012.345", "999999999999999", "0.000000000000001",
+                      "-0.3", "5920", "1.7976931348623"};
+    for (int i = 0; i < 2000; ++i) {
+        const int digits = 1 + int(random() % 15);
+        QString whole = QString::number(1 + random() % 9);
+        for (int d = 1; d < digits; ++d)
+            whole += QChar(u'0' + int(random() % 10));
+        const int point = int(random() % whole.size());
+        texts << (point == 0 ? whole : whole.left(point) + u'.' + whole.mid(point));
+    }
+    for (const QString& text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        const SpreadsheetCell c = spreadsheetCell(text, QLocale::c());
+        ASSERT_EQ(c.kind, SpreadsheetCell::Kind::Number);
+        EXPECT_EQ(c.value, text.toDouble());
+        const qsizetype point = text.indexOf(u'.');
+        EXPECT_EQ(c.numberFormat, point < 0 ? QStringLiteral("0") : QStringLiteral("0.") + QString(text.size() - point - 1, u'0'));
+        // The Russian table writes the same number with a comma.
+        const SpreadsheetCell r = spreadsheetCell(QString(text).replace(u'.', u','), russian);
+        EXPECT_EQ(r.kind, SpreadsheetCell::Kind::Number);
+        EXPECT_EQ(r.value, c.value);
+    }
+    // Times are exactly two digits each of a time of day.
+    EXPECT_EQ(spreadsheetCell(QStringLiteral("23:59:59"), QLocale::c()).value, 86399 / 86400.0);
+    EXPECT_EQ(spreadsheetCell(QStringLiteral("00:00:00"), QLocale::c()).kind, SpreadsheetCell::Kind::Time);
+    for (const char* notTime : {"24:00:00", "12:60:00", "12:00:60", "9:03:000", "09-03-00", "0a:00:00", "+9:03:00"})
+        EXPECT_EQ(spreadsheetCell(QString::fromLatin1(notTime), QLocale::c()).kind, SpreadsheetCell::Kind::Text)
+            << notTime;
+}
+
+// The parts of the workbook are deflated at zlib's fastest level: bits 1 and 2 of each local
+// header's flags say so (both set), and the method is 8, deflate.
+TEST_F(SpreadsheetExport, PartsAreDeflatedAtTheFastestLevel)
+{
+    const std::string path = dir.file("fast.xlsx");
+    ASSERT_EQ(ExportToSpreadsheet(russianTable(), qs(path), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)),
+              std::nullopt);
+    const QByteArray bytes = fileBytes(path);
+    int headers = 0;
+    for (qsizetype at = bytes.indexOf("PK\x03\x04"); at >= 0 && at + 30 <= bytes.size();
+         at = bytes.indexOf("PK\x03\x04", at + 4)) {
+        const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[at + i]); };
+        const unsigned flags = byte(6) | byte(7) << 8;
+        const unsigned method = byte(8) | byte(9) << 8;
+        const QByteArray name = bytes.mid(at + 30, byte(26) | byte(27) << 8);
+        EXPECT_EQ(method, 8u) << name.constData();
+        EXPECT_EQ(flags & 6u, 6u) << name.constData();
+        ++headers;
+    }
+    EXPECT_GE(headers, 8); // content types, relations, workbook, styles, one sheet and the rest
 }
 
 // Table row r lands in row r mod 65535 + 1 of worksheet r div 65535 + 1.
