@@ -11,7 +11,9 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <span>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace quilex {
@@ -122,13 +124,13 @@ private:
     char16_t point_ = 0;
 };
 
-QString conversionError(const StringGrid& grid, int column, int row, ColumnKey kind,
+QString conversionError(std::span<const QString> texts, int column, int row, ColumnKey kind,
                         const QLocale& locale, int languageIndex)
 {
-    QString name = grid.cell(column, 0).trimmed();
+    QString name = texts.empty() ? QString() : texts.front().trimmed();
     if (name.isEmpty())
         name = QString::number(column);
-    const QString text = grid.cell(column, row);
+    const QString& text = texts[static_cast<size_t>(row)];
     const bool english = languageIndex == 1;
     if (kind == ColumnKey::Integer) {
         return (english ? QStringLiteral("Cannot sort by column \"%1\": row %2 holds \"%3\", which is not "
@@ -191,13 +193,13 @@ int sign(int value)
 // rank exactly as by text and the quicksort takes the very same steps, while each of its
 // comparisons costs no more than for a number column. Only the distinct texts (a handful of
 // materials, a few thousand dates) are ever compared as texts.
-std::vector<std::int32_t> textRanks(const StringGrid& grid, int column, int fixed, int n, const QLocale& locale)
+std::vector<std::int32_t> textRanks(std::span<const QString> texts, int fixed, int n, const QLocale& locale)
 {
     QHash<QString, std::int32_t> index;
     std::vector<QString> distinct;
     std::vector<std::int32_t> ofRow(static_cast<size_t>(n));
     for (int k = 0; k < n; ++k) {
-        const QString& text = grid.cell(column, fixed + k);
+        const QString& text = texts[static_cast<size_t>(fixed + k)];
         auto found = index.constFind(text);
         if (found == index.constEnd()) {
             found = index.insert(text, static_cast<std::int32_t>(distinct.size()));
@@ -268,13 +270,13 @@ ColumnKey columnKey(int column)
     }
 }
 
-std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection direction,
-                                int languageIndex, const QLocale& locale)
+std::variant<std::vector<int>, QString> sortedRows(std::span<const QString> texts, int fixed, int column,
+                                                   SortDirection direction, int languageIndex, const QLocale& locale)
 {
-    const int fixed = grid.fixedRows();
-    if (direction == 0 || fixed == 0 || grid.rowCount() <= fixed || column < 0)
-        return std::nullopt;
-    const int n = grid.rowCount() - fixed;
+    const int rowCount = static_cast<int>(texts.size());
+    if (direction == 0 || fixed <= 0 || rowCount <= fixed || column < 0)
+        return std::vector<int>{};
+    const int n = rowCount - fixed;
     const ColumnKey kind = columnKey(column);
 
     QLocale numbers = locale;
@@ -283,21 +285,21 @@ std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection dire
     // Keys are built for every row before anything moves, so a bad cell leaves the table alone.
     std::vector<TMyData> list(static_cast<size_t>(n));
     if (kind == ColumnKey::Text) {
-        const std::vector<std::int32_t> ranks = textRanks(grid, column, fixed, n, locale);
+        const std::vector<std::int32_t> ranks = textRanks(texts, fixed, n, locale);
         for (int k = 0; k < n; ++k)
             list[static_cast<size_t>(k)] = {fixed + k, ranks[static_cast<size_t>(k)]};
     } else {
         const PlainHundredths plainHundredths(locale);
         for (int k = 0; k < n; ++k) {
             const int r = fixed + k;
-            const QString& text = grid.cell(column, r);
+            const QString& text = texts[static_cast<size_t>(r)];
             std::optional<std::int32_t> value;
             if (kind == ColumnKey::Integer)
                 value = parseInteger(text.utf16(), text.size());
             else if (!(value = plainHundredths(text)))
                 value = parseHundredths(text, numbers);
             if (!value)
-                return conversionError(grid, column, r, kind, locale, languageIndex);
+                return conversionError(texts, column, r, kind, locale, languageIndex);
             list[static_cast<size_t>(k)] = {r, *value};
         }
     }
@@ -308,6 +310,27 @@ std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection dire
         const TMyData& b = ascending ? y : x;
         return (a.Key > b.Key) - (a.Key < b.Key);
     });
+    std::vector<int> rows(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k)
+        rows[static_cast<size_t>(k)] = list[static_cast<size_t>(k)].RowIndex;
+    return rows;
+}
+
+std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection direction,
+                                int languageIndex, const QLocale& locale)
+{
+    if (column < 0 || grid.fixedRows() == 0 || direction == 0)
+        return std::nullopt;
+    // The column's texts side by side; a copy of a text only counts a reference.
+    std::vector<QString> texts(static_cast<size_t>(grid.rowCount()));
+    for (int r = 0; r < grid.rowCount(); ++r)
+        texts[static_cast<size_t>(r)] = grid.cell(column, r);
+    auto sorted = sortedRows(texts, grid.fixedRows(), column, direction, languageIndex, locale);
+    if (auto* error = std::get_if<QString>(&sorted))
+        return std::move(*error);
+    const std::vector<int>& list = std::get<std::vector<int>>(sorted);
+    const int fixed = grid.fixedRows();
+    const int n = static_cast<int>(list.size());
 
     // Bring each row to its place by exchanges. positions[] is the inverse of order[], so the
     // search for where a row now stands is a look-up instead of a scan.
@@ -319,7 +342,7 @@ std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection dire
     }
     StringGrid::UpdateBatch batch(grid);
     for (int j = 0; j < n; ++j) {
-        const int r = list[static_cast<size_t>(j)].RowIndex;
+        const int r = list[static_cast<size_t>(j)];
         const int k = positions[static_cast<size_t>(r - fixed)];
         grid.exchangeRows(fixed + k, fixed + j);
         const int atJ = order[static_cast<size_t>(j)];

@@ -11,6 +11,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
+#include <variant>
+#include <vector>
 
 namespace quilex {
 
@@ -39,6 +42,14 @@ ColumnKey columnKey(int column);
 // The locale gives the decimal separator of thicknesses and the collation of texts.
 std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection direction,
                                 int languageIndex, const QLocale& locale = QLocale::system());
+
+// The order that sortGrid would leave the data rows in, without moving any, from the texts of
+// the sort column (all RowCount rows, header first) and the number of fixed rows: entry k is
+// the index of the row that ends up as data row k. Empty when sortGrid would do nothing. A
+// sort that moves rows also stores every empty cell of the data rows' ColCount as " ".
+std::variant<std::vector<int>, QString> sortedRows(std::span<const QString> texts, int fixedRows, int column,
+                                                   SortDirection direction, int languageIndex,
+                                                   const QLocale& locale = QLocale::system());
 
 enum class HeaderClickOutcome {
     Ignored,       // not the left button, or not over a header cell: nothing changed

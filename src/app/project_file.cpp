@@ -13,6 +13,7 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <variant>
 
 namespace quilex {
 
@@ -105,6 +106,13 @@ QString cellName(int languageIndex, qint64 column, qint64 row)
         .arg(row);
 }
 
+QString fileTooLarge(qint64 size, int languageIndex)
+{
+    return pick(languageIndex, QStringLiteral("файл длиной %1 байт слишком велик"),
+                QStringLiteral("the file is too large (%1 bytes)"))
+        .arg(size);
+}
+
 QString noConverter(int languageIndex)
 {
     return pick(languageIndex, QStringLiteral("в этой сборке Qt нет кодировки Windows-1251"),
@@ -125,6 +133,14 @@ QString writeFailure(const QString& path, const QString& problem, int languageIn
                 QStringLiteral("The project \"%1\" was not saved: %2. Any earlier file of that name "
                                "is left as it was."))
         .arg(QDir::toNativeSeparators(path), problem);
+}
+
+QString tooLarge(const QString& path, int languageIndex)
+{
+    return writeFailure(path,
+                        pick(languageIndex, QStringLiteral("таблица слишком велика для файла проекта"),
+                             QStringLiteral("the table is too large for a project file")),
+                        languageIndex);
 }
 
 } // namespace
@@ -165,7 +181,7 @@ QByteArray encodeProject(const StringGrid& grid)
     return bytes;
 }
 
-std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& contents, int languageIndex)
+std::variant<ProjectCells, QString> locateCells(QByteArrayView bytes, int languageIndex)
 {
     const qsizetype size = bytes.size();
     if (size < HeaderSize) {
@@ -173,6 +189,8 @@ std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& conte
                     QStringLiteral("the file is %1 bytes long, shorter than its 8-byte header"))
             .arg(size);
     }
+    if (size > MaxProjectFileSize)
+        return fileTooLarge(size, languageIndex);
     const std::int32_t cols = readI32le(bytesOf(bytes, 0));
     const std::int32_t rows = readI32le(bytesOf(bytes, 4));
     if (cols < 0 || rows < 0) {
@@ -196,8 +214,10 @@ std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& conte
             .arg(size);
     }
 
-    std::vector<QString> cells(static_cast<size_t>(cellCount));
-    ColumnTexts texts;
+    ProjectCells located;
+    located.colCount = cols;
+    located.rowCount = rows;
+    located.spans.resize(static_cast<size_t>(cellCount));
     qsizetype pos = HeaderSize;
     for (qint64 index = 0; index < cellCount; ++index) {
         const qint64 c = index / (rows > 0 ? rows : 1);
@@ -224,14 +244,29 @@ std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& conte
                 .arg(r)
                 .arg(length);
         }
-        if (r == 0)
-            texts.startColumn();
-        cells[static_cast<size_t>(index)] = texts.text(bytes.sliced(pos, length));
+        located.spans[static_cast<size_t>(index)] = {static_cast<std::uint32_t>(pos), static_cast<std::uint32_t>(length)};
         pos += length;
     }
     // Bytes after the last cell are not ours to judge; the table itself is whole.
-    contents.colCount = cols;
-    contents.rowCount = rows;
+    return located;
+}
+
+std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& contents, int languageIndex)
+{
+    auto located = locateCells(bytes, languageIndex);
+    if (auto* problem = std::get_if<QString>(&located))
+        return std::move(*problem);
+    const ProjectCells& found = std::get<ProjectCells>(located);
+    std::vector<QString> cells(found.spans.size());
+    ColumnTexts texts;
+    for (size_t index = 0; index < cells.size(); ++index) {
+        if (index % static_cast<size_t>(found.rowCount) == 0)
+            texts.startColumn();
+        const CellSpan span = found.spans[index];
+        cells[index] = texts.text(bytes.sliced(span.offset, span.length));
+    }
+    contents.colCount = found.colCount;
+    contents.rowCount = found.rowCount;
     contents.cells = std::move(cells);
     return std::nullopt;
 }
@@ -256,17 +291,15 @@ std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& p
         return writeFailure(path, noConverter(languageIndex), languageIndex);
     // Never write a file that reading would refuse.
     const qint64 cellCount = qint64{grid.colCount()} * grid.rowCount();
-    const auto tooLarge = [&] {
-        return writeFailure(path,
-                            pick(languageIndex, QStringLiteral("таблица слишком велика для файла проекта"),
-                                 QStringLiteral("the table is too large for a project file")),
-                            languageIndex);
-    };
     if (cellCount > (MaxProjectFileSize - HeaderSize) / LengthSize)
-        return tooLarge();
-    const QByteArray bytes = encodeProject(grid);
+        return tooLarge(path, languageIndex);
+    return writeProjectBytes(encodeProject(grid), path, languageIndex);
+}
+
+std::optional<QString> writeProjectBytes(const QByteArray& bytes, const QString& path, int languageIndex)
+{
     if (bytes.size() > MaxProjectFileSize)
-        return tooLarge();
+        return tooLarge(path, languageIndex);
 
     // A device, pipe or socket of that name would be replaced by a plain file: refuse it.
     if (const QFileInfo target(path); target.exists() && !target.isFile() && !target.isDir()) {
@@ -314,13 +347,8 @@ std::optional<QString> readProjectFile(const QString& path, StringGrid& grid, in
                                .arg(file.errorString()),
                            languageIndex);
     }
-    if (file.size() > MaxProjectFileSize) {
-        return readFailure(path,
-                           pick(languageIndex, QStringLiteral("файл длиной %1 байт слишком велик"),
-                                QStringLiteral("the file is too large (%1 bytes)"))
-                               .arg(file.size()),
-                           languageIndex);
-    }
+    if (file.size() > MaxProjectFileSize)
+        return readFailure(path, fileTooLarge(file.size(), languageIndex), languageIndex);
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         return readFailure(path,

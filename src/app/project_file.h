@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <variant>
 #include <vector>
 
 namespace quilex {
@@ -27,12 +28,28 @@ struct ProjectContents {
     std::vector<QString> cells; // column by column, as in the file: cells[c * rowCount + r]
 };
 
-// Larger files are refused rather than read into memory; a full archive takes about 100 KB.
-inline constexpr qint64 MaxProjectFileSize = qint64{1} << 30;
-
 // The bytes of the grid's ColCount x RowCount cells. A character with no Windows-1251 form is
 // stored as "?".
 QByteArray encodeProject(const StringGrid& grid);
+
+// Larger files are refused rather than read into memory; a full archive takes about 100 KB.
+inline constexpr qint64 MaxProjectFileSize = qint64{1} << 30;
+
+// Where each cell's text lies in a file's bytes, column by column as in the file.
+struct CellSpan {
+    std::uint32_t offset = 0; // the files are far smaller than 4 GB: see MaxProjectFileSize
+    std::uint32_t length = 0;
+};
+struct ProjectCells {
+    std::int32_t colCount = 0;
+    std::int32_t rowCount = 0;
+    std::vector<CellSpan> spans; // spans[c * rowCount + r]
+};
+
+// Checks every count and length of a whole file's bytes against its size and finds its cells;
+// on a problem, returns what is wrong (Russian for languageIndex 0, English for 1). More than
+// MaxProjectFileSize bytes are refused.
+std::variant<ProjectCells, QString> locateCells(QByteArrayView bytes, int languageIndex);
 
 // Checks and decodes a whole file's bytes. On a problem, returns what is wrong (Russian for
 // languageIndex 0, English for 1) and leaves contents untouched. A zero byte in a text ends it.
@@ -45,6 +62,8 @@ void applyProject(ProjectContents&& contents, StringGrid& grid);
 // Writes the grid to path through a temporary file that replaces the target only when complete,
 // so a failed write leaves any earlier file as it was. Returns the message to show on failure.
 std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex);
+// The same for a project's bytes as encodeProject makes them.
+std::optional<QString> writeProjectBytes(const QByteArray& bytes, const QString& path, int languageIndex);
 
 // Replaces the grid with the file's table. A file that cannot be read or does not hold a whole,
 // consistent table is refused with a message naming the file and the problem, and the grid

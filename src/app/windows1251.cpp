@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 
@@ -15,6 +16,8 @@ struct Tables {
     // Indexed by UTF-16 unit; 0 means "no Windows-1251 form" (only U+0000 maps to byte 0,
     // and that one is refused on purpose).
     std::array<unsigned char, 65536> fromUnicode{};
+    // Bytes that come back as themselves through decode and encode.
+    std::array<bool, 256> kept{};
 };
 
 std::unique_ptr<Tables> buildTables()
@@ -38,6 +41,8 @@ std::unique_ptr<Tables> buildTables()
         if (b != 0 && u != 0xFFFD)
             tables->fromUnicode[u] = static_cast<unsigned char>(b);
     }
+    for (int b = 1; b < 256; ++b)
+        tables->kept[static_cast<size_t>(b)] = tables->fromUnicode[tables->toUnicode[static_cast<size_t>(b)]] == b;
     tables->valid = true;
     return tables;
 }
@@ -98,6 +103,15 @@ QString decode(QByteArrayView bytes)
     for (qsizetype i = 0; i < bytes.size(); ++i)
         dst[i] = t.toUnicode[src[i]];
     return text;
+}
+
+bool keepsBytes(QByteArrayView bytes)
+{
+    const Tables& t = tables();
+    if (!t.valid)
+        return false;
+    const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
+    return std::all_of(src, src + bytes.size(), [&t](unsigned char b) { return t.kept[b]; });
 }
 
 } // namespace quilex::windows1251

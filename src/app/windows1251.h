@@ -25,4 +25,8 @@ qsizetype encodeInto(QStringView text, char* out);
 // One character per byte; every byte has a character.
 QString decode(QByteArrayView bytes);
 
+// True when encode(decode(bytes)) gives back the very same bytes: no zero byte, and no byte
+// without a character of its own (which would come back as "?").
+bool keepsBytes(QByteArrayView bytes);
+
 } // namespace quilex::windows1251

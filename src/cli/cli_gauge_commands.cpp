@@ -2,6 +2,8 @@
 
 #include "app/archive_columns.h"
 #include "app/grid_sort.h"
+#include "app/project_file.h"
+#include "app/project_sort.h"
 #include "app/texts.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_exchange.h"
@@ -243,8 +245,20 @@ int runConvert(const QStringList& args)
         return usage("convert", error, ConvertHelp);
     setLanguageIndex(std::uint8_t(*lang));
 
+    const QString in = options.positional[0];
+    const QString out = options.positional[1] == QLatin1String("-") ? QString() : options.positional[1];
+    if (column >= 0 && !out.isEmpty() && tableFormatFor(in) == TableFormat::Project
+        && tableFormatFor(out) == TableFormat::Project) {
+        // One project sorted into another needs no more of the table than its bytes.
+        if (const auto sorted = sortedProjectBytes(projectBytes(in), column, before, *lang)) {
+            if (auto failed = writeProjectBytes(*sorted, out, *lang))
+                return fileFailure(*failed);
+            return ExitDone;
+        }
+    }
+
     StringGrid table;
-    if (auto failed = readTable(options.positional[0], table, *lang))
+    if (auto failed = readTable(in, table, *lang))
         return fileFailure(*failed);
     if (column >= 0) {
         if (column >= table.colCount())
@@ -254,7 +268,6 @@ int runConvert(const QStringList& args)
         if (click.outcome == HeaderClickOutcome::Failed)
             return fileFailure(click.error);
     }
-    const QString out = options.positional[1] == QLatin1String("-") ? QString() : options.positional[1];
     if (auto failed = writeTable(table, out, *lang))
         return fileFailure(*failed);
     return ExitDone;

@@ -6,6 +6,7 @@
 #include "export/spreadsheet_export.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QSaveFile>
 
@@ -136,6 +137,18 @@ bool parseTableText(const QByteArray& text, TableFormat format, std::vector<QStr
         rows.push_back(cells);
     }
     return true;
+}
+
+QByteArray projectBytes(const QString& path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) || file.size() > MaxProjectFileSize)
+        return {};
+    // One read of the size the file has, rather than a buffer that grows as it reads.
+    QByteArray bytes(file.size(), Qt::Uninitialized);
+    if (file.read(bytes.data(), bytes.size()) != bytes.size() || !file.atEnd())
+        return {};
+    return bytes;
 }
 
 std::optional<QString> writeTable(const StringGrid& grid, const QString& path, int languageIndex)

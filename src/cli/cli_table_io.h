@@ -4,6 +4,7 @@
 
 #include "app/string_grid.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -20,6 +21,10 @@ std::optional<QString> writeTable(const StringGrid& grid, const QString& path, i
 
 // Replaces the grid with the file's table. Returns the message on failure.
 std::optional<QString> readTable(const QString& path, StringGrid& grid, int languageIndex);
+
+// The whole of a project file's bytes; empty when it is not a regular file of a size a project
+// file can have or cannot be read (reading it as a table then says why).
+QByteArray projectBytes(const QString& path);
 
 // The text forms, for tests and for standard output.
 QByteArray tableAsText(const StringGrid& grid, TableFormat format);

@@ -207,6 +207,22 @@ TEST_F(Cli, ConvertSorts)
     EXPECT_TRUE(failed.out.isEmpty());
     EXPECT_EQ(run({"convert", in, "-", "--sort", "9"}).exitCode, 1);
     EXPECT_EQ(run({"convert", QString::fromStdString(dir.file("missing.qlx")), "-"}).exitCode, 4);
+
+    // One project sorted into another: the same table as through text, the same refusals.
+    const QString project = QString::fromStdString(dir.file("in.qlx"));
+    const QString sorted = QString::fromStdString(dir.file("sorted.qlx"));
+    ASSERT_EQ(run({"convert", in, project}).exitCode, 0);
+    ASSERT_EQ(run({"convert", project, sorted, "--sort", "3"}).exitCode, 0);
+    EXPECT_EQ(lines(run({"convert", sorted, "-"}).out), up);
+    ASSERT_EQ(run({"convert", project, sorted, "--sort", "1:desc"}).exitCode, 0);
+    EXPECT_EQ(lines(run({"convert", sorted, "-"}).out), down);
+    const QString badProject = QString::fromStdString(dir.file("bad.qlx"));
+    ASSERT_EQ(run({"convert", bad.fileName(), badProject}).exitCode, 0);
+    const Result badSort = run({"convert", badProject, QString::fromStdString(dir.file("never.qlx")), "--sort", "2"});
+    EXPECT_EQ(badSort.exitCode, 4);
+    EXPECT_TRUE(badSort.err.contains("NAN")) << badSort.err.constData();
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.file("never.qlx"))));
+    EXPECT_EQ(run({"convert", project, sorted, "--sort", "9"}).exitCode, 1);
 }
 
 TEST_F(Cli, MaterialsReadAndWrite)
