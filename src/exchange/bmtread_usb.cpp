@@ -43,6 +43,16 @@ void BMTreadUSB::SetTargets(GaugeTarget* gauge, DialogTarget* dialog, LabelTarge
 void BMTreadUSB::run()
 {
     Execute();
+    std::lock_guard lock(endMutex_);
+    ended_ = true;
+    if (endNotice_)
+        endNotice_();
+}
+
+bool BMTreadUSB::hasEnded() const
+{
+    std::lock_guard lock(endMutex_);
+    return ended_;
 }
 
 void BMTreadUSB::Execute()

@@ -12,6 +12,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 
 namespace quilex {
 
@@ -42,6 +44,13 @@ public:
     void Execute();
     // Shows Progress, the link status and the mode's texts; runs on the interface thread.
     void ShowStatus();
+
+    // True once run() has left the loop. Asked under a mutex of the standard library, so that
+    // everything the thread did is seen by the asker, also by thread checkers (which cannot
+    // follow QThread::isFinished through Qt's own locks).
+    bool hasEnded() const;
+    // Called on the thread at its very end, under the lock hasEnded() takes. Set before start().
+    void SetEndNotice(std::function<void()> notice) { endNotice_ = std::move(notice); }
 
     int progress() const { return Progress.load(); }
     ExchangeOutcome outcome() const { return outcome_; }
@@ -97,6 +106,9 @@ private:
 
     bool terminated_ = false;
     int skippedRecords_ = 0;
+    mutable std::mutex endMutex_;
+    bool ended_ = false;
+    std::function<void()> endNotice_;
     ExchangeOutcome outcome_ = ExchangeOutcome::Completed;
 };
 

@@ -7,10 +7,42 @@
 #include <QProgressBar>
 #include <QThread>
 
+#include <condition_variable>
+#include <mutex>
+
 namespace quilex {
 
 WidgetExchangeBridge::WidgetExchangeBridge(QObject* parent) : QObject(parent) {}
 
+WidgetExchangeBridge::~WidgetExchangeBridge()
+{
+    // A hand-over still queued is dropped unrun: its thread must not wait for ever. The queue's
+    // lock is never held while a hand-off's own lock is taken (the waiting thread takes them
+    // the other way round).
+    std::deque<HandOff*> dropped;
+    {
+        std::lock_guard lock(queueMutex_);
+        dropped.swap(queued_);
+    }
+    for (HandOff* handOff : dropped)
+        handOff->finish();
+}
+
+void WidgetExchangeBridge::HandOff::finish()
+{
+    // Told under the lock: the waiter cannot return, and take the hand-off off its stack,
+    // before this is over.
+    std::lock_guard lock(mutex);
+    done = true;
+    doneChanged.notify_all();
+}
+
+// The hand-over and the answer both pass mutexes of the standard library, so whatever the
+// exchange thread wrote before is seen by the work and whatever the work wrote is seen after
+// the wait, in a way that thread checkers can follow too (they cannot see into Qt's own
+// locks). The queued call that wakes the interface thread carries nothing, and the hand-off's
+// own lock is held until the wait begins, so everything made for the call comes before the
+// work in that order.
 void WidgetExchangeBridge::synchronize(const std::function<void()>& work)
 {
     if (QThread::currentThread() == thread()) {
@@ -18,7 +50,34 @@ void WidgetExchangeBridge::synchronize(const std::function<void()>& work)
         return;
     }
     // The exchange thread waits here until the interface thread has done the work.
-    QMetaObject::invokeMethod(this, [&work] { work(); }, Qt::BlockingQueuedConnection);
+    HandOff handOff(work);
+    std::unique_lock lock(handOff.mutex);
+    {
+        std::lock_guard queueLock(queueMutex_);
+        queued_.push_back(&handOff);
+    }
+    QMetaObject::invokeMethod(this, "runQueued", Qt::QueuedConnection);
+    handOff.doneChanged.wait(lock, [&handOff] { return handOff.done; });
+}
+
+void WidgetExchangeBridge::runQueued()
+{
+    for (;;) {
+        HandOff* handOff = nullptr;
+        {
+            std::lock_guard lock(queueMutex_);
+            if (queued_.empty())
+                return;
+            handOff = queued_.front();
+            queued_.pop_front();
+        }
+        {
+            // Waits until the exchange thread waits.
+            std::lock_guard lock(handOff->mutex);
+        }
+        handOff->work();
+        handOff->finish();
+    }
 }
 
 void WidgetExchangeBridge::showErrorBox(const QString& caption, const QString& text)
@@ -68,7 +127,7 @@ ExchangeRunner::ExchangeRunner(ExchangeState& state, QObject* parent) : QObject(
 {
     qRegisterMetaType<quilex::ExchangeOutcome>();
     // The bridge reports the end from inside the thread's last synchronize; the thread has
-    // then still to return from its loop, so busy() follows QThread::finished.
+    // then still to return from its loop, so busy() turns false a little later (threadEnded).
     connect(&bridge_, &WidgetExchangeBridge::ended, this, &ExchangeRunner::finished);
 }
 
@@ -89,7 +148,7 @@ void ExchangeRunner::shutdown()
 
 bool ExchangeRunner::busy() const
 {
-    return thread_ && !thread_->isFinished();
+    return thread_ && !thread_->hasEnded();
 }
 
 bool ExchangeRunner::start(std::uint8_t firstMode, GaugeTarget* gauge, DialogTarget* dialog, LabelTarget* label,
@@ -99,17 +158,30 @@ bool ExchangeRunner::start(std::uint8_t firstMode, GaugeTarget* gauge, DialogTar
         return false;
     state_.ExchangeMode = firstMode;
     thread_ = std::make_unique<BMTreadUSB>(state_, bridge_);
+    endTold_ = false;
     thread_->SetTargets(gauge, dialog, label, grid);
-    connect(thread_.get(), &QThread::finished, this, [this] { Q_EMIT busyChanged(false); });
+    // Told from the thread's very end, under the same lock that hasEnded() takes.
+    thread_->SetEndNotice([this] { QMetaObject::invokeMethod(this, "threadEnded", Qt::QueuedConnection); });
     thread_->start();
     Q_EMIT busyChanged(true);
     return true;
 }
 
+void ExchangeRunner::threadEnded()
+{
+    if (!busy() && !endTold_) {
+        endTold_ = true;
+        Q_EMIT busyChanged(false);
+    }
+}
+
 void ExchangeRunner::waitForEnd()
 {
-    while (thread_ && !thread_->wait(20))
+    // wait() says the thread has finished; hasEnded() then also hands over what it did in a way
+    // thread checkers can follow.
+    while (thread_ && !(thread_->wait(20) && thread_->hasEnded()))
         QCoreApplication::processEvents();
+    threadEnded(); // at once, not when the queued notice comes round
 }
 
 } // namespace quilex

@@ -13,7 +13,11 @@
 #include <QProgressBar>
 #include <QPointer>
 
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 
 namespace quilex {
@@ -22,12 +26,29 @@ class WidgetExchangeBridge final : public QObject, public ExchangeBridge {
     Q_OBJECT
 public:
     explicit WidgetExchangeBridge(QObject* parent = nullptr);
+    ~WidgetExchangeBridge() override;
     void synchronize(const std::function<void()>& work) override;
     void showErrorBox(const QString& caption, const QString& text) override;
     void exchangeEnded(ExchangeOutcome outcome) override;
 
 Q_SIGNALS:
     void ended(quilex::ExchangeOutcome outcome);
+
+private:
+    // One piece of work on the stack of the exchange thread that waits for it.
+    struct HandOff {
+        explicit HandOff(const std::function<void()>& w) : work(w) {}
+        void finish();
+
+        const std::function<void()>& work;
+        std::mutex mutex;
+        std::condition_variable doneChanged;
+        bool done = false;
+    };
+    Q_INVOKABLE void runQueued();
+
+    std::mutex queueMutex_;
+    std::deque<HandOff*> queued_;
 };
 
 // The gauge bar of the material and screenshot windows: no text, a navy bar, 0 to 100.
@@ -80,9 +101,12 @@ Q_SIGNALS:
     void finished(quilex::ExchangeOutcome outcome);
 
 private:
+    Q_INVOKABLE void threadEnded();
+
     ExchangeState& state_;
     WidgetExchangeBridge bridge_;
     std::unique_ptr<BMTreadUSB> thread_;
+    bool endTold_ = false; // busyChanged(false) emitted for thread_
 };
 
 } // namespace quilex
