@@ -115,7 +115,7 @@ ExchangeRun runExchange(ExchangeState& state, std::uint8_t firstMode, StringGrid
         thread.SetTargets(&bridge, nullptr, &bridge, grid);
         thread.start();
         const auto patience = std::chrono::duration<double>(waitSeconds);
-        while (!thread.wait(50)) {
+        while (!thread.waitUntilEnded(50)) {
             if (!run.gaveUp && std::chrono::steady_clock::now() - state.lastTransferOkTime() > patience) {
                 run.gaveUp = true;
                 state.CancelRequest = true;

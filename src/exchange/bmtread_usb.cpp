@@ -29,7 +29,7 @@ BMTreadUSB::BMTreadUSB(ExchangeState& state, ExchangeBridge& bridge) : state_(st
 
 BMTreadUSB::~BMTreadUSB()
 {
-    wait();
+    waitUntilEnded();
 }
 
 void BMTreadUSB::SetTargets(GaugeTarget* gauge, DialogTarget* dialog, LabelTarget* label, StringGrid* grid)
@@ -53,6 +53,12 @@ bool BMTreadUSB::hasEnded() const
 {
     std::lock_guard lock(endMutex_);
     return ended_;
+}
+
+bool BMTreadUSB::waitUntilEnded(unsigned long ms)
+{
+    const bool finished = ms == ULONG_MAX ? wait() : wait(ms);
+    return finished && hasEnded();
 }
 
 void BMTreadUSB::Execute()

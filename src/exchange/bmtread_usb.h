@@ -11,6 +11,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -49,6 +50,8 @@ public:
     // everything the thread did is seen by the asker, also by thread checkers (which cannot
     // follow QThread::isFinished through Qt's own locks).
     bool hasEnded() const;
+    // QThread::wait, and then hasEnded(): true when the thread has ended within ms.
+    bool waitUntilEnded(unsigned long ms = ULONG_MAX);
     // Called on the thread at its very end, under the lock hasEnded() takes. Set before start().
     void SetEndNotice(std::function<void()> notice) { endNotice_ = std::move(notice); }
 

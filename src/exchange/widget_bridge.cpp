@@ -177,9 +177,7 @@ void ExchangeRunner::threadEnded()
 
 void ExchangeRunner::waitForEnd()
 {
-    // wait() says the thread has finished; hasEnded() then also hands over what it did in a way
-    // thread checkers can follow.
-    while (thread_ && !(thread_->wait(20) && thread_->hasEnded()))
+    while (thread_ && !thread_->waitUntilEnded(20))
         QCoreApplication::processEvents();
     threadEnded(); // at once, not when the queued notice comes round
 }

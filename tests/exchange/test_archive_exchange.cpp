@@ -246,7 +246,7 @@ TEST(ArchiveReadUsb, FailingRecordTransferIsSkipped)
     thread.SetTargets(&recorder, &recorder, &recorder, &table);
     state->ExchangeMode = Mode::Connect;
     thread.start();
-    ASSERT_TRUE(thread.wait(20000));
+    ASSERT_TRUE(thread.waitUntilEnded(20000));
     EXPECT_EQ(thread.outcome(), ExchangeOutcome::Completed);
     EXPECT_GE(thread.skippedRecords(), 1);
     EXPECT_EQ(table.rowCount(), 5); // the skipped record still has its row

@@ -254,10 +254,10 @@ RunResult runOnce(ExchangeState& state, Recorder& recorder, std::uint8_t firstMo
     BMTreadUSB thread(state, recorder);
     thread.SetTargets(&recorder, withDialog ? &recorder : nullptr, &recorder, grid);
     thread.start();
-    result.ended = thread.wait(HangLimitMs);
+    result.ended = thread.waitUntilEnded(HangLimitMs);
     if (!result.ended) {
         state.CancelRequest = true;
-        thread.wait();
+        thread.waitUntilEnded();
     }
     result.end = Clock::now();
     result.outcome = thread.outcome();

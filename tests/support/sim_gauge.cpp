@@ -232,10 +232,10 @@ ExchangeOutcome runExchange(ExchangeState& state, Recorder& recorder, std::uint8
     BMTreadUSB thread(state, recorder);
     thread.SetTargets(&recorder, withDialog ? &recorder : nullptr, &recorder, grid);
     thread.start();
-    if (!thread.wait(limitMs)) {
+    if (!thread.waitUntilEnded(static_cast<unsigned long>(limitMs))) {
         ADD_FAILURE() << "the exchange did not end within " << limitMs << " ms";
         state.CancelRequest = true;
-        thread.wait();
+        thread.waitUntilEnded();
     }
     return thread.outcome();
 }
