@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 #include <unistd.h>
 
@@ -20,6 +21,19 @@ const TextPair SkippedRecordsMessage{u"Не удалось прочитать з
                                      u"Records that could not be read: %1; their rows in the table are not measurements"};
 const TextPair NoAnswerMessage{u"Прибор не отвечает %1 с: проверьте подключение",
                                u"The gauge has not answered for %1 s: check the connection"};
+
+// Qt frees a finished thread's own data as the system thread leaves, a moment after wait() has
+// returned. The command line exits right after its exchange and could outrun that, leaving the
+// data behind (which a leak checker then reports), so it waits until the system thread is gone:
+// a matter of microseconds, given up after a second.
+void waitUntilGone(pid_t systemThread)
+{
+    if (systemThread <= 0)
+        return;
+    const std::string task = "/proc/self/task/" + std::to_string(systemThread);
+    for (int i = 0; i < 1000 && ::access(task.c_str(), F_OK) == 0; ++i)
+        ::usleep(1000);
+}
 
 // The command line has no interface thread to hand work to: the work runs on the exchange
 // thread, one piece at a time.
@@ -110,6 +124,7 @@ ExchangeRun runExchange(ExchangeState& state, std::uint8_t firstMode, StringGrid
     state.CancelRequest = false;
     state.noteTransferOk();
     ExchangeRun run;
+    pid_t systemThread = 0;
     {
         BMTreadUSB thread(state, bridge);
         thread.SetTargets(&bridge, nullptr, &bridge, grid);
@@ -123,7 +138,9 @@ ExchangeRun runExchange(ExchangeState& state, std::uint8_t firstMode, StringGrid
         }
         run.outcome = thread.outcome();
         run.skippedRecords = thread.skippedRecords();
+        systemThread = thread.systemThreadId();
     }
+    waitUntilGone(systemThread);
     bridge.finish();
     run.lastError = bridge.lastError;
     return run;

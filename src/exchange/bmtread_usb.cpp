@@ -14,6 +14,7 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <unistd.h>
 
 namespace quilex {
 
@@ -45,6 +46,7 @@ void BMTreadUSB::run()
     Execute();
     std::lock_guard lock(endMutex_);
     ended_ = true;
+    systemThread_ = ::gettid();
     if (endNotice_)
         endNotice_();
 }
@@ -53,6 +55,12 @@ bool BMTreadUSB::hasEnded() const
 {
     std::lock_guard lock(endMutex_);
     return ended_;
+}
+
+pid_t BMTreadUSB::systemThreadId() const
+{
+    std::lock_guard lock(endMutex_);
+    return systemThread_;
 }
 
 bool BMTreadUSB::waitUntilEnded(unsigned long ms)

@@ -16,6 +16,8 @@
 #include <functional>
 #include <mutex>
 
+#include <sys/types.h>
+
 namespace quilex {
 
 // The modes by number.
@@ -52,6 +54,8 @@ public:
     bool hasEnded() const;
     // QThread::wait, and then hasEnded(): true when the thread has ended within ms.
     bool waitUntilEnded(unsigned long ms = ULONG_MAX);
+    // The system's id of the thread that ran, once it has ended; 0 before.
+    pid_t systemThreadId() const;
     // Called on the thread at its very end, under the lock hasEnded() takes. Set before start().
     void SetEndNotice(std::function<void()> notice) { endNotice_ = std::move(notice); }
 
@@ -111,6 +115,7 @@ private:
     int skippedRecords_ = 0;
     mutable std::mutex endMutex_;
     bool ended_ = false;
+    pid_t systemThread_ = 0;
     std::function<void()> endNotice_;
     ExchangeOutcome outcome_ = ExchangeOutcome::Completed;
 };
