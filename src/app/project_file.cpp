@@ -19,9 +19,6 @@ namespace quilex {
 
 namespace {
 
-constexpr qsizetype HeaderSize = 8;
-constexpr qsizetype LengthSize = 4;
-
 QString pick(int languageIndex, const QString& russian, const QString& english)
 {
     return languageIndex == 1 ? english : russian;
@@ -158,20 +155,20 @@ QByteArray encodeProject(const StringGrid& grid)
             const QString& text = grid.cell(c, r);
             const size_t at = out.size();
             // One UTF-16 unit never takes more than one byte.
-            out.resize(at + LengthSize + static_cast<size_t>(text.size()));
-            const qsizetype length = windows1251::encodeInto(text, out.data() + at + LengthSize);
+            out.resize(at + ProjectLengthSize + static_cast<size_t>(text.size()));
+            const qsizetype length = windows1251::encodeInto(text, out.data() + at + ProjectLengthSize);
             writeI32le(reinterpret_cast<std::uint8_t*>(out.data() + at), static_cast<std::int32_t>(length));
-            out.resize(at + LengthSize + static_cast<size_t>(length));
+            out.resize(at + ProjectLengthSize + static_cast<size_t>(length));
         }
     }
-    qsizetype total = HeaderSize;
+    qsizetype total = ProjectHeaderSize;
     for (const auto& column : columns)
         total += static_cast<qsizetype>(column.size());
     QByteArray bytes(total, Qt::Uninitialized);
     auto* p = reinterpret_cast<std::uint8_t*>(bytes.data());
     writeI32le(p, cols);
     writeI32le(p + 4, rows);
-    p += HeaderSize;
+    p += ProjectHeaderSize;
     for (auto& column : columns) {
         if (!column.empty())
             std::memcpy(p, column.data(), column.size());
@@ -184,7 +181,7 @@ QByteArray encodeProject(const StringGrid& grid)
 std::variant<ProjectCells, QString> locateCells(QByteArrayView bytes, int languageIndex)
 {
     const qsizetype size = bytes.size();
-    if (size < HeaderSize) {
+    if (size < ProjectHeaderSize) {
         return pick(languageIndex, QStringLiteral("файл длиной %1 байт короче 8-байтного заголовка"),
                     QStringLiteral("the file is %1 bytes long, shorter than its 8-byte header"))
             .arg(size);
@@ -205,7 +202,7 @@ std::variant<ProjectCells, QString> locateCells(QByteArrayView bytes, int langua
     // way, or 8 bytes would ask for a table of two thousand million columns.
     const qint64 cellCount = qint64{cols} * rows;
     const qint64 tableCells = qint64{std::max(cols, 1)} * std::max(rows, 1);
-    if (tableCells > std::max<qint64>((size - HeaderSize) / LengthSize, 1)) {
+    if (tableCells > std::max<qint64>((size - ProjectHeaderSize) / ProjectLengthSize, 1)) {
         return pick(languageIndex,
                     QStringLiteral("%1 столбцов × %2 строк не помещаются в файл длиной %3 байт"),
                     QStringLiteral("%1 columns x %2 rows cannot fit in a file of %3 bytes"))
@@ -218,18 +215,18 @@ std::variant<ProjectCells, QString> locateCells(QByteArrayView bytes, int langua
     located.colCount = cols;
     located.rowCount = rows;
     located.spans.resize(static_cast<size_t>(cellCount));
-    qsizetype pos = HeaderSize;
+    qsizetype pos = ProjectHeaderSize;
     for (qint64 index = 0; index < cellCount; ++index) {
         const qint64 c = index / (rows > 0 ? rows : 1);
         const qint64 r = index % (rows > 0 ? rows : 1);
-        if (size - pos < LengthSize) {
+        if (size - pos < ProjectLengthSize) {
             return pick(languageIndex, QStringLiteral("файл обрывается на ячейке (%1, %2)"),
                         QStringLiteral("the file ends early, at cell (%1, %2)"))
                 .arg(c)
                 .arg(r);
         }
         const std::int32_t length = readI32le(bytesOf(bytes, pos));
-        pos += LengthSize;
+        pos += ProjectLengthSize;
         if (length < 0) {
             return pick(languageIndex, QStringLiteral("%1 имеет отрицательную длину %2"),
                         QStringLiteral("%1 has a negative length %2"))
@@ -291,7 +288,7 @@ std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& p
         return writeFailure(path, noConverter(languageIndex), languageIndex);
     // Never write a file that reading would refuse.
     const qint64 cellCount = qint64{grid.colCount()} * grid.rowCount();
-    if (cellCount > (MaxProjectFileSize - HeaderSize) / LengthSize)
+    if (cellCount > (MaxProjectFileSize - ProjectHeaderSize) / ProjectLengthSize)
         return tooLarge(path, languageIndex);
     return writeProjectBytes(encodeProject(grid), path, languageIndex);
 }

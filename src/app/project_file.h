@@ -35,6 +35,10 @@ QByteArray encodeProject(const StringGrid& grid);
 // Larger files are refused rather than read into memory; a full archive takes about 100 KB.
 inline constexpr qint64 MaxProjectFileSize = qint64{1} << 30;
 
+// The file's two counts before the cells, and the length before each cell's text, in bytes.
+inline constexpr qsizetype ProjectHeaderSize = 8;
+inline constexpr qsizetype ProjectLengthSize = 4;
+
 // Where each cell's text lies in a file's bytes, column by column as in the file.
 struct CellSpan {
     std::uint32_t offset = 0; // the files are far smaller than 4 GB: see MaxProjectFileSize

@@ -11,13 +11,6 @@
 
 namespace quilex {
 
-namespace {
-
-constexpr qsizetype HeaderSize = 8; // ColCount and RowCount
-constexpr qsizetype LengthSize = 4; // before each cell's text
-
-} // namespace
-
 std::optional<QByteArray> sortedProjectBytes(QByteArrayView bytes, int column, SortDirection before,
                                              int languageIndex, const QLocale& locale)
 {
@@ -58,17 +51,17 @@ std::optional<QByteArray> sortedProjectBytes(QByteArrayView bytes, int column, S
     // that moves rows leaves no data cell empty but stores a single space. Every cell but such a
     // space is copied with the length before it, which the file already holds in our form.
     const bool moves = !order.empty();
-    qsizetype total = HeaderSize;
+    qsizetype total = ProjectHeaderSize;
     for (int c = 0; c < cols; ++c)
         for (int r = 0; r < rows; ++r)
-            total += LengthSize + std::max<qsizetype>(text(c, r).size(), moves && r >= fixed ? 1 : 0);
+            total += ProjectLengthSize + std::max<qsizetype>(text(c, r).size(), moves && r >= fixed ? 1 : 0);
     // Short cells go over in one fixed-size copy that may run past them into the slack.
     constexpr qsizetype Slack = 16;
     QByteArray out(total + Slack, Qt::Uninitialized);
     auto* p = reinterpret_cast<std::uint8_t*>(out.data());
     writeI32le(p, cols);
     writeI32le(p + 4, rows);
-    p += HeaderSize;
+    p += ProjectHeaderSize;
     const auto* in = reinterpret_cast<const std::uint8_t*>(bytes.data());
     for (int c = 0; c < cols; ++c) {
         for (int r = 0; r < rows; ++r) {
@@ -77,12 +70,12 @@ std::optional<QByteArray> sortedProjectBytes(QByteArrayView bytes, int column, S
                                                + static_cast<size_t>(moved ? order[static_cast<size_t>(r - fixed)] : r)];
             if (moved && span.length == 0) {
                 writeI32le(p, 1);
-                p[LengthSize] = ' ';
-                p += LengthSize + 1;
+                p[ProjectLengthSize] = ' ';
+                p += ProjectLengthSize + 1;
                 continue;
             }
-            const qsizetype size = LengthSize + span.length;
-            const qsizetype from = qsizetype{span.offset} - LengthSize;
+            const qsizetype size = ProjectLengthSize + span.length;
+            const qsizetype from = qsizetype{span.offset} - ProjectLengthSize;
             if (size <= Slack && from + Slack <= bytes.size())
                 std::memcpy(p, in + from, Slack);
             else
