@@ -107,6 +107,10 @@ bool parseFaults(std::string_view text, FaultConfig& out, std::string& error)
             if (!value.empty() && value != "1")
                 return bad("expected 'empty' or 'empty=1'");
             f.records = 0;
+        } else if (key == "open_denied" || key == "claim_busy") {
+            if (!value.empty() && value != "1")
+                return bad("expected no value");
+            (key == "open_denied" ? f.openDenied : f.claimBusy) = true;
         } else if (eq == std::string_view::npos) {
             return bad("expected key=value");
         } else if (key == "latency") {
@@ -119,6 +123,11 @@ bool parseFaults(std::string_view text, FaultConfig& out, std::string& error)
             if (!n || *n == 0)
                 return bad("expected a count of 1 or more");
             f.failEvery = static_cast<int>(*n);
+        } else if (key == "fail_at") {
+            const auto n = number(1000000000);
+            if (!n || *n == 0)
+                return bad("expected a transfer number of 1 or more");
+            f.failAt.push_back(static_cast<int>(*n));
         } else if (key == "short" || key == "length") {
             CommandValue cv;
             std::string_view amount = value;
@@ -209,6 +218,9 @@ TransferGate::Decision TransferGate::next()
     }
     if (faults_.failEvery > 0 && count_ % faults_.failEvery == 0)
         d.outcome = Outcome::Fail;
+    for (int n : faults_.failAt)
+        if (n == count_)
+            d.outcome = Outcome::Fail;
     return d;
 }
 

@@ -29,6 +29,7 @@ struct CommandValue {
 struct FaultConfig {
     int latencyMs = 0;          // latency=MS
     int failEvery = 0;          // fail_every=N
+    std::vector<int> failAt;    // fail_at=N (each may be given more than once)
     std::vector<CommandValue> shortReplies; // short=[CMD:]N
     int chunkBytes = 0;         // chunk=N
     std::vector<BlockTarget> badMarker; // bad_marker=params|record:I|material:K
@@ -39,6 +40,8 @@ struct FaultConfig {
     int unplugAfter = 0;        // unplug_after=N
     std::uint16_t vendor = 0x03EB;   // vendor=0xVVVV
     std::uint16_t product = 0x0201;  // product=0xPPPP
+    bool openDenied = false;    // open_denied: usb_open fails as for a device the user may not open
+    bool claimBusy = false;     // claim_busy: usb_claim_interface fails, another program holds it
     int records = -1;           // records=N (-1: the image's own archive); empty = records=0
     std::string transcriptPath; // transcript=PATH
 };

@@ -341,6 +341,13 @@ usb_dev_handle* usb_open(struct usb_device* dev)
             s.setError(0, "no such device");
             return nullptr;
         }
+        if (s.setup.faults.openDenied) {
+            // As libusb does for a device node the user may not open.
+            s.setError(-EACCES, "permission denied (simulated)");
+            s.transcript.note("open denied");
+            errno = EACCES;
+            return nullptr;
+        }
         auto* h = new usb_dev_handle;
         h->device = dev;
         h->generation = s.generation;
@@ -388,6 +395,8 @@ int usb_claim_interface(usb_dev_handle* dev, int interface)
         return e;
     if (interface != 0)
         return s.setError(-EINVAL, "the gauge has only interface 0");
+    if (s.setup.faults.claimBusy)
+        return s.setError(-EBUSY, "device or resource busy (simulated)");
     dev->claimed = interface;
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <array>
+#include <vector>
 
 namespace quilex {
 
@@ -20,5 +21,9 @@ QStringList archiveHeaderTexts(int languageIndex);
 // What a language switch does to the header row: cell (0, 0) and cells (1, 0) .. (7, 0) get the
 // standard texts, whatever the table's column count is at the time.
 void writeArchiveHeader(StringGrid& grid, int languageIndex);
+
+// Puts a downloaded archive into the table: one row per record after the header row, which
+// stays as it is; an empty archive leaves the header row and one empty row.
+void putArchiveRows(StringGrid& table, const std::vector<QStringList>& rows);
 
 } // namespace quilex

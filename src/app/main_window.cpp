@@ -127,6 +127,11 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
     Contents1 = Help1->addAction(QString(), this, &TForm1::Contents1Click);
     About1 = Help1->addAction(QString(), this, &TForm1::About1Click);
 
+    // A download hands its rows over; only a download in which every record was read and checked
+    // does, so a failed or cancelled one leaves the table as it was.
+    connect(&runner_, &ExchangeRunner::archiveRead, this,
+            [this](const std::vector<QStringList>& rows) { putArchiveRows(ArchiveTable, rows); });
+
     // Only one exchange at a time: the starters rest while one runs.
     connect(&runner_, &ExchangeRunner::busyChanged, this, [this](bool busy) {
         Button1->setEnabled(!busy);
@@ -228,10 +233,10 @@ void TForm1::Button1Click()
         firstMode = Mode::ReadMaterials;
     }
     state_.ArchiveRequested = true;
-    if (!runner_.start(firstMode, progress_->gaugeTarget(), progress_.get(), progress_->labelTarget(), &ArchiveTable))
+    if (!runner_.start(firstMode, progress_->gaugeTarget(), progress_.get(), progress_->labelTarget(), nullptr))
         return;
-    // The dialog's close box only ends this wait; the download goes on into the hidden
-    // dialog and still fills the table.
+    // Returns when the download has ended, or when the user has closed the dialog, which
+    // cancels it.
     progress_->exec();
 }
 

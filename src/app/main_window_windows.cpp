@@ -25,8 +25,7 @@ void TForm1::Button2Click()
         materialWindow_ = std::make_unique<TForm3>(runner_, this);
         state_.ReadMaterialsFirst = false;
         state_.ArchiveRequested = false;
-        if (!runner_.start(Mode::ReadMaterials, materialWindow_->gaugeTarget(), nullptr, materialWindow_->labelTarget(),
-                           &materialWindow_->grid()))
+        if (!materialWindow_->startRead())
             return;
         materialWindow_->exec();
     } catch (...) {

@@ -6,6 +6,7 @@
 #include "link/link_selection.h"
 
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 
 namespace quilex::cli {
@@ -18,7 +19,8 @@ const char* const DevicesHelp =
     "     (default /run/quilex/devices) that holds the FIFOs Pipe00 and Pipe01,\n"
     "     and whether the last of them answers (that is the one the program opens);\n"
     "  2. whether the libusb 0.1 library $QUILEX_LIBUSB (default libusb-0.1.so.4)\n"
-    "     loads, and whether a gauge (USB 03EB:0201) is on the bus.\n"
+    "     loads, whether a gauge (USB 03EB:0201) is on the bus, and whether this user\n"
+    "     may open it and claim its interface, as an exchange does.\n"
     "\n"
     "Exit status: 0 when a gauge is reachable, 2 when none is.\n";
 
@@ -53,11 +55,30 @@ int runDevices(const QStringList& args)
     const int loaded = usb.Load();
     if (loaded == 0) {
         std::printf("libusb library %s: loaded.\n", usb.libraryName().c_str());
-        usbReachable = usb.OpenDevice() == 0;
-        usb.CloseDevice();
-        std::printf(usbReachable ? "A gauge (USB %04X:%04X) is on the bus.\n"
-                                 : "No gauge (USB %04X:%04X) is on the bus.\n",
-                    unsigned(GaugeVendorId), unsigned(GaugeProductId));
+        const LibUsbLink::DeviceProbe probe = usb.probeDevice();
+        using Result = LibUsbLink::DeviceProbe::Result;
+        usbReachable = probe.result == Result::Usable;
+        switch (probe.result) {
+        case Result::NotFound:
+            std::printf("No gauge (USB %04X:%04X) is on the bus.\n", unsigned(GaugeVendorId), unsigned(GaugeProductId));
+            break;
+        case Result::Usable:
+            std::printf("A gauge (USB %04X:%04X) is on the bus and can be opened.\n", unsigned(GaugeVendorId),
+                        unsigned(GaugeProductId));
+            break;
+        case Result::CannotOpen:
+        case Result::CannotClaim:
+            std::printf("A gauge (USB %04X:%04X) is on the bus but cannot be %s (%s).\n"
+                        "  The device is not yours to open: see that the package's udev rule\n"
+                        "  60-quilex.rules is in /usr/lib/udev/rules.d/ and plug the gauge in again;\n"
+                        "  over ssh, without a seat, a group rule of your own is needed. If another\n"
+                        "  program holds the gauge, close it.\n",
+                        unsigned(GaugeVendorId), unsigned(GaugeProductId),
+                        probe.result == Result::CannotOpen ? "opened" : "claimed",
+                        probe.error == 0 ? "the library gave no reason"
+                                         : std::strerror(probe.error < 0 ? -probe.error : probe.error));
+            break;
+        }
     } else {
         std::printf("libusb library %s: %s (%s).\n", usb.libraryName().c_str(),
                     loaded == 1 ? "cannot be loaded" : "lacks a function the program needs",

@@ -17,8 +17,6 @@ namespace quilex::cli {
 
 namespace {
 
-const TextPair SkippedRecordsMessage{u"Не удалось прочитать записей: %1; их строки в таблице не являются измерениями",
-                                     u"Records that could not be read: %1; their rows in the table are not measurements"};
 const TextPair NoAnswerMessage{u"Прибор не отвечает %1 с: проверьте подключение",
                                u"The gauge has not answered for %1 s: check the connection"};
 
@@ -70,9 +68,11 @@ public:
         label_ = text;
         drawBar();
     }
+    void archiveRead(const std::vector<QStringList>& rows) override { archiveRows = rows; }
     void finish() { clearBar(); }
 
     QString lastError;
+    std::vector<QStringList> archiveRows;
 
 private:
     void drawBar()
@@ -107,7 +107,7 @@ private:
 
 int ExchangeRun::exitStatus() const
 {
-    if (gaveUp || skippedRecords > 0)
+    if (gaveUp)
         return ExitNoGauge;
     switch (outcome) {
     case ExchangeOutcome::Completed: return ExitDone;
@@ -122,7 +122,7 @@ ExchangeRun runExchange(ExchangeState& state, std::uint8_t firstMode, StringGrid
     TerminalBridge bridge(::isatty(STDERR_FILENO) == 1);
     state.ExchangeMode = firstMode;
     state.CancelRequest = false;
-    state.noteTransferOk();
+    state.noteAnswer();
     ExchangeRun run;
     pid_t systemThread = 0;
     {
@@ -131,18 +131,18 @@ ExchangeRun runExchange(ExchangeState& state, std::uint8_t firstMode, StringGrid
         thread.start();
         const auto patience = std::chrono::duration<double>(waitSeconds);
         while (!thread.waitUntilEnded(50)) {
-            if (!run.gaveUp && std::chrono::steady_clock::now() - state.lastTransferOkTime() > patience) {
+            if (!run.gaveUp && std::chrono::steady_clock::now() - state.lastAnswerTime() > patience) {
                 run.gaveUp = true;
                 state.CancelRequest = true;
             }
         }
         run.outcome = thread.outcome();
-        run.skippedRecords = thread.skippedRecords();
         systemThread = thread.systemThreadId();
     }
     waitUntilGone(systemThread);
     bridge.finish();
     run.lastError = bridge.lastError;
+    run.archiveRows = std::move(bridge.archiveRows);
     return run;
 }
 
@@ -151,9 +151,6 @@ void reportExchange(const ExchangeRun& run, double waitSeconds)
     if (run.gaveUp)
         std::fprintf(stderr, "quilex-cli: %s\n",
                      Text(NoAnswerMessage).arg(waitSeconds).toUtf8().constData());
-    else if (run.skippedRecords > 0)
-        std::fprintf(stderr, "quilex-cli: %s\n",
-                     Text(SkippedRecordsMessage).arg(run.skippedRecords).toUtf8().constData());
 }
 
 } // namespace quilex::cli

@@ -1,7 +1,7 @@
 #pragma once
 // Running one exchange with the gauge from the command line: a progress bar on standard
-// error when it is a terminal, error boxes as messages, and a watchdog that gives up when no
-// transfer has gone through for a while.
+// error when it is a terminal, error boxes as messages, and a watchdog that gives up when the
+// gauge has sent nothing for a while.
 
 #include "app/string_grid.h"
 #include "exchange/exchange_state.h"
@@ -9,20 +9,23 @@
 
 #include <QString>
 
+#include <QStringList>
+
 #include <cstdint>
+#include <vector>
 
 namespace quilex::cli {
 
 struct ExchangeRun {
     ExchangeOutcome outcome = ExchangeOutcome::Completed;
-    bool gaveUp = false;      // no transfer went through for the waiting time
-    int skippedRecords = 0;   // archive records that could not be fetched
+    bool gaveUp = false;      // the gauge sent nothing for the waiting time
+    std::vector<QStringList> archiveRows; // a download's rows, when every record was read
     QString lastError;        // text of the last error box, if any
     int exitStatus() const;   // 0, 2, 3 or 4 as the command line reports them
 };
 
-// Starts an exchange in firstMode with the given grid as its grid target and waits for its
-// end. waitSeconds is how long the gauge may stay without a successful transfer.
+// Starts an exchange in firstMode with the given grid as its material grid target and waits
+// for its end. waitSeconds is how long the gauge may stay without sending a byte.
 ExchangeRun runExchange(ExchangeState& state, std::uint8_t firstMode, StringGrid* grid, double waitSeconds);
 
 // Prints the outcome's message in the language in use, when there is one to print.

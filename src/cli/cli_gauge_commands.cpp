@@ -32,8 +32,12 @@ const char* const ArchiveHelp =
     "  --lang ru|en    language of the header row, material names and messages\n"
     "  --wait SECONDS  give up when the gauge has not answered for this long (default 10)\n"
     "\n"
-    "Exit status: 0 done, 1 usage, 2 the gauge was not reached or stopped answering,\n"
-    "3 a block failed its check, 4 the file could not be written.\n";
+    "Every record is read and checked before anything is written: a record that cannot be\n"
+    "read is asked for again, and after a failed connection the download starts afresh.\n"
+    "FILE is written only from a whole archive; otherwise it stays as it was.\n"
+    "\n"
+    "Exit status: 0 done, 1 usage, 2 the gauge was not reached or sent nothing for --wait\n"
+    "seconds, 3 a block failed its check (\"CRC16 Error\"), 4 the file could not be written.\n";
 
 const char* const MaterialsHelp =
     "Usage: quilex-cli materials [-o FILE] [--lang ru|en] [--wait SECONDS]\n"
@@ -49,7 +53,9 @@ const char* const MaterialsHelp =
     "\"materials -o\" writes. A speed that is not a whole number stops the write before\n"
     "anything is sent.\n"
     "\n"
-    "Exit status: 0 done, 1 usage, 2 the gauge was not reached, 3 a block failed its check,\n"
+    "Exit status: 0 done, 1 usage, 2 the gauge was not reached or sent nothing for --wait\n"
+    "seconds, or the link failed after the gauge had taken the write command (the message\n"
+    "says its table may be incomplete: write it again), 3 a block failed its check,\n"
     "4 a file could not be read or written, or a speed in it is not a number.\n";
 
 const char* const ScreenshotHelp =
@@ -59,8 +65,8 @@ const char* const ScreenshotHelp =
     "pixels, black on white, as the screenshot window shows it: PNG when FILE ends in\n"
     ".png, else a Windows bitmap (BMP).\n"
     "\n"
-    "Exit status: 0 done, 1 usage, 2 the gauge was not reached, 4 the file could not be\n"
-    "written.\n";
+    "Exit status: 0 done, 1 usage, 2 the gauge was not reached or sent nothing for --wait\n"
+    "seconds (FILE is then not written), 4 the file could not be written.\n";
 
 const char* const ConvertHelp =
     "Usage: quilex-cli convert IN OUT [--sort COLUMN[:desc]] [--lang ru|en]\n"
@@ -128,15 +134,16 @@ int runArchive(const QStringList& args)
     setLanguageIndex(std::uint8_t(*lang));
 
     ExchangeState state;
-    StringGrid table;
-    writeArchiveHeader(table, *lang);
     // The first read of a run: the gauge's material names come first.
     state.ReadMaterialsFirst = false;
     state.ArchiveRequested = true;
-    const ExchangeRun run = runExchange(state, Mode::ReadMaterials, &table, *wait);
+    const ExchangeRun run = runExchange(state, Mode::ReadMaterials, nullptr, *wait);
     reportExchange(run, *wait);
     if (run.gaveUp || run.outcome != ExchangeOutcome::Completed)
         return run.exitStatus();
+    StringGrid table;
+    writeArchiveHeader(table, *lang);
+    putArchiveRows(table, run.archiveRows);
     if (auto failed = writeTable(table, options.value(QStringLiteral("-o")), *lang))
         return fileFailure(*failed);
     return run.exitStatus();

@@ -3,6 +3,7 @@
 #include "app/texts.h"
 #include "exchange/archive_records.h"
 #include "exchange/exchange_texts.h"
+#include "exchange/transport_protocol.h"
 #include "link/byte_order.h"
 #include "link/crc16.h"
 #include "link/link_selection.h"
@@ -19,12 +20,6 @@
 namespace quilex {
 
 namespace texts = exchange_texts;
-
-namespace {
-// The error tail's drain only clears what a confused gauge left in the pipe; it need not wait
-// for the full read time-out of a silent one.
-constexpr int DrainTimeoutMs = 100;
-} // namespace
 
 BMTreadUSB::BMTreadUSB(ExchangeState& state, ExchangeBridge& bridge) : state_(state), bridge_(bridge) {}
 
@@ -93,7 +88,7 @@ void BMTreadUSB::Execute()
         case Mode::Finish: Finish(); break;
         case Mode::ScreenDone: ScreenDone(); break;
         default:
-            // An unknown mode names no work: end the exchange without touching any grid.
+            // An unknown mode names no work: end the exchange without touching any table.
             closeLink();
             Terminate(ExchangeOutcome::Aborted);
             break;
@@ -142,79 +137,63 @@ void BMTreadUSB::ShowStatus()
 // ---------------------------------------------------------------------------------------
 // Transfers
 
-BMTreadUSB::Transfer BMTreadUSB::noteTransfer(Transfer result)
+TransferStatus BMTreadUSB::noteTransfer(TransferStatus result)
 {
     // Every transfer step tells the display how the link is doing.
-    if (result == Transfer::Ok) {
-        state_.LinkStatus = LinkStatus::Ok;
-        state_.noteTransferOk();
-    } else if (result != Transfer::NoLink) {
-        state_.LinkStatus = LinkStatus::LinkError;
+    switch (result) {
+    case TransferStatus::Ok: state_.LinkStatus = LinkStatus::Ok; break;
+    case TransferStatus::Failed:
+    case TransferStatus::Gone: state_.LinkStatus = LinkStatus::LinkError; break;
+    case TransferStatus::NotOpen:
+        // A libusb gauge that was found but would not open: every transfer fails.
+        if (state_.LinkKind.load() != LinkKind::None)
+            state_.LinkStatus = LinkStatus::LinkError;
+        break;
     }
     return result;
 }
 
-BMTreadUSB::Transfer BMTreadUSB::send(const std::uint8_t* data, std::uint32_t count)
+TransferStatus BMTreadUSB::send(const std::uint8_t* data, std::uint32_t count)
 {
-    switch (state_.LinkKind.load()) {
-    case LinkKind::DriverPipes:
-        return noteTransfer(state_.DriverPipeLink.Write(data, count) == PipeOk ? Transfer::Ok : Transfer::DriverFailed);
-    case LinkKind::LibUsb:
-        return noteTransfer(state_.LibUSB.BulkWrite(data, static_cast<int>(count)) >= 0 ? Transfer::Ok
-                                                                                        : Transfer::UsbFailed);
-    default:
-        return Transfer::NoLink;
-    }
+    GaugeLink* link = state_.link(state_.LinkKind.load());
+    return link ? noteTransfer(link->write(data, count)) : TransferStatus::NotOpen;
 }
 
-BMTreadUSB::Transfer BMTreadUSB::receive(std::uint8_t* data, std::uint32_t count)
+TransferStatus BMTreadUSB::receive(std::uint8_t* data, std::uint32_t count)
 {
-    switch (state_.LinkKind.load()) {
-    case LinkKind::DriverPipes:
-        // Exactly count bytes; a count of 0 is refused by the link and counts as a failure.
-        return noteTransfer(state_.DriverPipeLink.ReadExact(data, count) == PipeOk ? Transfer::Ok
-                                                                                   : Transfer::DriverFailed);
-    case LinkKind::LibUsb:
-        // One bulk read of up to count bytes; a shorter answer leaves the rest as it was.
-        return noteTransfer(state_.LibUSB.BulkRead(data, static_cast<int>(count)) >= 0 ? Transfer::Ok
-                                                                                       : Transfer::UsbFailed);
-    default:
-        return Transfer::NoLink;
-    }
+    GaugeLink* link = state_.link(state_.LinkKind.load());
+    if (!link)
+        return TransferStatus::NotOpen;
+    std::uint32_t received = 0;
+    const TransferStatus t = noteTransfer(link->read(data, count, &received));
+    if (t == TransferStatus::Ok && received > 0)
+        state_.noteAnswer();
+    return t;
 }
 
-BMTreadUSB::Transfer BMTreadUSB::exchange(const std::uint8_t* command, std::uint32_t commandLength,
-                                          std::uint8_t* block, std::uint32_t cap, int pauseMs,
-                                          std::uint32_t* received)
+TransferStatus BMTreadUSB::exchange(const std::uint8_t* command, std::uint32_t commandLength, std::uint8_t* block,
+                                    std::uint32_t cap, int pauseMs, std::uint32_t* received)
 {
-    if (Transfer t = send(command, commandLength); t != Transfer::Ok)
+    if (TransferStatus t = send(command, commandLength); t != TransferStatus::Ok)
         return t;
     if (pauseMs > 0)
         state_.pacing.pauseMs(pauseMs);
     // The gauge answers with the length first; it lands in the block's first bytes.
     auto read = [this](std::uint8_t* data, std::uint32_t count) { return receive(data, count); };
-    return readReply(read, Transfer::Ok, block, cap, received);
-}
-
-bool BMTreadUSB::failedOnDriverOrNoLink(Transfer t)
-{
-    return t == Transfer::NoLink || t == Transfer::DriverFailed;
+    return readReply(read, TransferStatus::Ok, block, cap, received);
 }
 
 void BMTreadUSB::openLink()
 {
-    const LinkOpening opened = OpenLink(state_.DriverPipeLink, state_.LibUSB, state_.pacing);
+    const LinkOpening opened = OpenLink(state_.pipeLink, state_.usbLink, state_.pacing);
     state_.LinkStatus = opened.status;
     state_.LinkKind = opened.kind;
 }
 
 void BMTreadUSB::closeLink()
 {
-    switch (state_.LinkKind.load()) {
-    case LinkKind::DriverPipes: state_.DriverPipeLink.Close(); break;
-    case LinkKind::LibUsb: state_.LibUSB.CloseDevice(); break;
-    default: break;
-    }
+    if (GaugeLink* link = state_.link(state_.LinkKind.load()))
+        link->close();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -231,13 +210,6 @@ void BMTreadUSB::showErrorBox(const TextPair& text)
     const QString caption = Text(texts::ErrorCaption);
     const QString message = Text(text);
     bridge_.synchronize([&] { bridge_.showErrorBox(caption, message); });
-}
-
-void BMTreadUSB::repeatMode()
-{
-    // A libusb step that keeps failing would otherwise repeat for ever: Cancel ends it.
-    if (state_.CancelRequest.load())
-        state_.ExchangeMode = Mode::Finish;
 }
 
 void BMTreadUSB::Terminate(ExchangeOutcome outcome)
@@ -265,31 +237,37 @@ void BMTreadUSB::setIdle(bool idle)
 #endif
 }
 
-void BMTreadUSB::ErrorTail(std::uint8_t failedMode)
+// Every failed step of every mode comes here, whatever the transport: nothing is skipped and
+// nothing is repeated without a pause.
+// - Cancel ends the exchange (mode 10 closes the link and touches no table).
+// - What a confused gauge left unread is drained, and the thread waits a second (Cancel cuts
+//   the wait short).
+// - A step that failed once or twice over a link that is still there is simply tried again:
+//   the same version, parameter or record request, or the same material or picture exchange.
+// - A link that has gone (its pipes closed, libusb says no device, or none was open), and a
+//   step that failed StepAttempts times in a row, close the link: modes 1 to 3 start again
+//   from the connection, which finds a gauge plugged in again; modes 4, 5 and 8 open the link
+//   themselves when they run again.
+void BMTreadUSB::ErrorTail(std::uint8_t failedMode, TransferStatus why)
 {
-    // Modes 1 to 3 open no link of their own, so they start again from the connection;
-    // modes 4, 5 and 8 open the link themselves and simply run again.
-    if (state_.CancelRequest.load()) {
+    if (cancelled()) {
         state_.ExchangeMode = Mode::Finish;
         return;
     }
-    if (failedMode <= Mode::ReadRecords)
-        state_.ExchangeMode = Mode::Connect;
-    else
-        state_.ExchangeMode = failedMode;
-    if (state_.DriverPipeLink.isOpen()) {
-        std::uint8_t drain[ErrorTailDrainBytes];
-        const int readTimeoutMs = state_.DriverPipeLink.readTimeoutMs();
-        state_.DriverPipeLink.setReadTimeoutMs(std::min(DrainTimeoutMs, readTimeoutMs));
-        (void)state_.DriverPipeLink.ReadExact(drain, sizeof drain);
-        state_.DriverPipeLink.setReadTimeoutMs(readTimeoutMs);
-        // A gauge that stopped answering on its pipes may have been unplugged and plugged in
-        // again: the pipes we hold then lead nowhere, and an open link is used again as it
-        // is. Close them, so that the next connection opens the gauge's pipes anew.
-        if (state_.LinkStatus.load() == LinkStatus::LinkError)
-            state_.DriverPipeLink.Close();
+    GaugeLink* link = state_.link(state_.LinkKind.load());
+    if (link)
+        link->drain();
+    const bool reconnect = why != TransferStatus::Failed || ++failuresInARow_ >= StepAttempts;
+    if (reconnect) {
+        failuresInARow_ = 0;
+        if (link)
+            link->close();
+        state_.LinkKind = LinkKind::None;
     }
-    state_.pacing.pauseMs(ErrorTailPauseMs);
+    state_.ExchangeMode = reconnect && failedMode <= Mode::ReadRecords ? Mode::Connect : failedMode;
+    state_.pacing.pauseUnlessCancelled(std::chrono::milliseconds(ErrorTailPauseMs), state_.CancelRequest);
+    if (cancelled())
+        state_.ExchangeMode = Mode::Finish;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -298,7 +276,7 @@ void BMTreadUSB::ErrorTail(std::uint8_t failedMode)
 void BMTreadUSB::Connect()
 {
     setIdle(true);
-    if (state_.CancelRequest.load()) {
+    if (cancelled()) {
         state_.ExchangeMode = Mode::Finish;
         return;
     }
@@ -310,13 +288,13 @@ void BMTreadUSB::ReadVersion()
 {
     setIdle(false);
     const auto command = commandBytes(Command::GetVersion);
-    const int pause = state_.LinkKind.load() == LinkKind::LibUsb ? VersionPauseLibUsbMs : 0;
-    const Transfer t = exchange(command.data(), 2, state_.VersionText.data(), VersionCap, pause, nullptr);
-    if (failedOnDriverOrNoLink(t))
-        return ErrorTail(Mode::ReadVersion);
-    if (t == Transfer::UsbFailed)
-        return repeatMode();
-    if (state_.CancelRequest.load()) {
+    const TransportProtocol& protocol = protocolOf(state_.LinkKind.load());
+    const TransferStatus t =
+        exchange(command.data(), 2, state_.VersionText.data(), VersionCap, protocol.versionPauseMs, nullptr);
+    if (t != TransferStatus::Ok)
+        return ErrorTail(Mode::ReadVersion, t);
+    failuresInARow_ = 0;
+    if (cancelled()) {
         state_.ExchangeMode = Mode::Finish;
         return;
     }
@@ -326,15 +304,14 @@ void BMTreadUSB::ReadVersion()
 
 void BMTreadUSB::ReadParameters()
 {
-    const bool usb = state_.LinkKind.load() == LinkKind::LibUsb;
-    std::uint8_t* header = usb ? state_.UsbHeader.data() : state_.DriverHeader.data();
-    const std::uint32_t n = usb ? LibUsbParameterBlockLength : DriverParameterBlockLength;
+    const TransportProtocol& protocol = protocolOf(state_.LinkKind.load());
+    const std::uint32_t n = protocol.parameterBlockLength;
+    std::uint8_t* header = n == LibUsbParameterBlockLength ? state_.UsbHeader.data() : state_.DriverHeader.data();
     const auto command = commandBytes(Command::GetParameters);
-    const Transfer t = exchange(command.data(), 2, header, n, usb ? ParametersPauseLibUsbMs : 0, nullptr);
-    if (failedOnDriverOrNoLink(t))
-        return ErrorTail(Mode::ReadParameters);
-    if (t == Transfer::UsbFailed)
-        return repeatMode();
+    const TransferStatus t = exchange(command.data(), 2, header, n, protocol.parametersPauseMs, nullptr);
+    if (t != TransferStatus::Ok)
+        return ErrorTail(Mode::ReadParameters, t);
+    failuresInARow_ = 0;
     // The check covers the whole block, whatever length the gauge announced.
     if (!checkBlock(header, n)) {
         showErrorBox(texts::CrcErrorMessage);
@@ -343,12 +320,13 @@ void BMTreadUSB::ReadParameters()
     } else {
         state_.ArchiveRecordCount = static_cast<int>(countArchiveRecords({header, n}));
     }
-    if (state_.CancelRequest.load()) {
+    if (cancelled()) {
         state_.ExchangeMode = Mode::Finish;
     } else if (state_.ArchiveRecordCount.load() == 0) {
         state_.LinkStatus = LinkStatus::NoData;
         state_.ExchangeMode = Mode::Finish;
     } else {
+        nextRecord_ = 0; // a fresh download: every record from the first
         state_.ExchangeMode = Mode::ReadRecords;
         show(7);
     }
@@ -358,27 +336,36 @@ void BMTreadUSB::ReadRecords()
 {
     const int count = state_.ArchiveRecordCount.load();
     const LinkKind kind = state_.LinkKind.load();
-    try {
-        state_.ArchiveRecords.assign(static_cast<std::size_t>(count) * ArchiveRecordLength, 0);
-    } catch (const std::bad_alloc&) {
-        showErrorBox(texts::OutOfMemoryMessage);
-        std::exit(1);
+    if (kind == LinkKind::None)
+        return ErrorTail(Mode::ReadRecords, TransferStatus::NotOpen);
+    const TransportProtocol& protocol = protocolOf(kind);
+    if (nextRecord_ == 0) {
+        try {
+            state_.ArchiveRecords.assign(static_cast<std::size_t>(count) * ArchiveRecordLength, 0);
+        } catch (const std::bad_alloc&) {
+            showErrorBox(texts::OutOfMemoryMessage);
+            std::exit(1);
+        }
+        state_.ArchiveRecordsKind = kind;
     }
-    state_.ArchiveRecordsKind = kind;
-    skippedRecords_ = 0;
     int shownProgress = -1;
     LinkStatus shownStatus = state_.LinkStatus.load();
-    for (int i = 0; i < count; ++i) {
+    for (int i = nextRecord_; i < count; ++i) {
         std::uint8_t* record = state_.ArchiveRecords.data() + static_cast<std::size_t>(i) * ArchiveRecordLength;
         const auto command = recordCommand(static_cast<std::uint16_t>(i));
-        const Transfer t = exchange(command.data(), 4, record, ArchiveRecordLength, 0, nullptr);
-        if (failedOnDriverOrNoLink(t))
-            return ErrorTail(Mode::ReadRecords);
-        if (t == Transfer::UsbFailed) {
-            ++skippedRecords_; // the record keeps what its place held
-            continue;
+        std::uint32_t received = 0;
+        TransferStatus t = exchange(command.data(), 4, record, ArchiveRecordLength, 0, &received);
+        // A record without a check of its own must at least be whole: its missing bytes would
+        // be shown as a measurement.
+        if (t == TransferStatus::Ok && !protocol.recordsChecked && received < ArchiveRecordLength)
+            t = noteTransfer(TransferStatus::Failed);
+        if (t != TransferStatus::Ok) {
+            // Tried again from this record, or, when the link is gone, from a new connection.
+            nextRecord_ = i;
+            return ErrorTail(Mode::ReadRecords, t);
         }
-        if (kind == LinkKind::LibUsb && !checkBlock(record, ArchiveRecordLength)) {
+        failuresInARow_ = 0;
+        if (protocol.recordsChecked && !checkBlock(record, ArchiveRecordLength)) {
             showErrorBox(texts::CrcErrorMessage);
             state_.CancelRequest = true;
             outcome_ = ExchangeOutcome::ChecksumFailed;
@@ -391,9 +378,10 @@ void BMTreadUSB::ReadRecords()
             shownStatus = state_.LinkStatus.load();
             show(progress);
         }
-        if (state_.CancelRequest.load())
+        if (cancelled())
             break;
     }
+    nextRecord_ = 0;
     state_.ExchangeMode = Mode::Finish;
 }
 
@@ -403,26 +391,23 @@ void BMTreadUSB::ReadMaterials()
     openLink();
     const LinkKind kind = state_.LinkKind.load();
     if (kind == LinkKind::None)
-        return ErrorTail(Mode::ReadMaterials);
+        return ErrorTail(Mode::ReadMaterials, TransferStatus::NotOpen);
     const bool archive = state_.ArchiveRequested.load();
-    const bool driver = kind == LinkKind::DriverPipes;
+    const int stepPauseMs = protocolOf(kind).materialsStepPauseMs;
     auto step = [&](int archiveValue, int materialValue) {
         state_.LinkStatus = LinkStatus::Ok;
         show(archive ? archiveValue : materialValue);
-        if (driver)
-            state_.pacing.pauseMs(MaterialsStepPauseDriverMs);
+        if (stepPauseMs > 0)
+            state_.pacing.pauseMs(stepPauseMs);
     };
     // The reply is read into the table itself (a shorter one replaces only its own bytes), so a
     // read that fails halfway puts back what the table held: the next write sends from it.
     const MaterialTable before = state_.MaterialTable;
-    auto failed = [&](Transfer t) {
-        if (t == Transfer::Ok)
+    auto failed = [&](TransferStatus t) {
+        if (t == TransferStatus::Ok)
             return false;
         state_.MaterialTable = before;
-        if (failedOnDriverOrNoLink(t))
-            ErrorTail(Mode::ReadMaterials);
-        else
-            repeatMode(); // the mode runs again and opens the link anew
+        ErrorTail(Mode::ReadMaterials, t); // the mode runs again and opens the link anew
         return true;
     };
 
@@ -431,9 +416,10 @@ void BMTreadUSB::ReadMaterials()
         return;
     step(1, 40);
     auto read = [this](std::uint8_t* data, std::uint32_t count) { return receive(data, count); };
-    if (failed(readReply(read, Transfer::Ok, state_.MaterialTable.data(), MaterialTableLength, nullptr,
+    if (failed(readReply(read, TransferStatus::Ok, state_.MaterialTable.data(), MaterialTableLength, nullptr,
                          [&] { step(2, 60); })))
         return;
+    failuresInARow_ = 0;
     step(3, 80);
     // The marker is checked on reading, the CRC only computed on writing.
     for (std::size_t k : recordsWithBadMarker(state_.MaterialTable)) {
@@ -487,39 +473,49 @@ void BMTreadUSB::WriteMaterials()
 
     openLink();
     if (state_.LinkKind.load() == LinkKind::None)
-        return ErrorTail(Mode::WriteMaterials);
+        return ErrorTail(Mode::WriteMaterials, TransferStatus::NotOpen);
     state_.MaterialTable = patched;
     for (int i = 0; i < 26; ++i)
         show((i + 1) * 25 / 26);
-
-    auto failed = [&](Transfer t) {
-        if (t == Transfer::Ok)
-            return false;
-        if (failedOnDriverOrNoLink(t))
-            ErrorTail(Mode::WriteMaterials);
-        else
-            repeatMode();
-        return true;
-    };
-    const auto command = commandBytes(Command::PutMaterials);
-    if (failed(send(command.data(), 2)))
+    // Up to here the gauge has been sent nothing, and Cancel may still stop the write whole.
+    if (cancelled()) {
+        state_.ExchangeMode = Mode::Finish;
         return;
+    }
+    const auto command = commandBytes(Command::PutMaterials);
+    if (const TransferStatus t = send(command.data(), 2); t != TransferStatus::Ok)
+        return ErrorTail(Mode::WriteMaterials, t); // the gauge took nothing: try again
     state_.pacing.pauseMs(PutMaterialsPauseMs);
     std::uint8_t length[4];
     writeU32le(length, MaterialTableLength);
-    if (failed(send(length, 4)))
-        return;
+    if (send(length, 4) != TransferStatus::Ok)
+        return materialWriteFailed();
     for (std::uint32_t sent = 0; sent < MaterialTableLength;) {
         const std::uint32_t chunk = std::min<std::uint32_t>(PutMaterialsChunkBytes, MaterialTableLength - sent);
-        const Transfer t = send(state_.MaterialTable.data() + sent, chunk);
-        if (failedOnDriverOrNoLink(t))
-            return ErrorTail(Mode::WriteMaterials);
-        // A libusb chunk that fails is passed over: the rest still goes out.
+        if (send(state_.MaterialTable.data() + sent, chunk) != TransferStatus::Ok)
+            return materialWriteFailed();
         sent += chunk;
         show(25 + int(25 * sent / MaterialTableLength));
         state_.pacing.pauseMs(PutMaterialsChunkPauseMs);
     }
     state_.ExchangeMode = Mode::FinishWrite;
+}
+
+void BMTreadUSB::materialWriteFailed()
+{
+    // The gauge has taken the command and maybe part of the table. The write is not tried again
+    // by itself: a gauge still waiting for the rest of the table would take the new command and
+    // length as table bytes. The user is told, and loads the table again.
+    closeLink();
+    bridge_.synchronize([this] {
+        if (ProgressGauge)
+            ProgressGauge->setGaugeVisible(false);
+        if (StatusLabel)
+            StatusLabel->setLabelText(Text(texts::LinkErrorLabel));
+    });
+    showErrorBox(texts::MaterialWriteIncompleteMessage);
+    setIdle(true);
+    Terminate(ExchangeOutcome::LinkFailed);
 }
 
 void BMTreadUSB::FinishWrite()
@@ -542,31 +538,29 @@ void BMTreadUSB::ReadScreen()
     show(40);
     const LinkKind kind = state_.LinkKind.load();
     if (kind == LinkKind::None)
-        return ErrorTail(Mode::ReadScreen);
+        return ErrorTail(Mode::ReadScreen, TransferStatus::NotOpen);
     // As for the material table: a picture read that fails halfway leaves the picture as it was.
     const auto before = state_.ScreenImage;
-    auto failed = [&](Transfer t) {
-        if (t == Transfer::Ok)
+    auto failed = [&](TransferStatus t) {
+        if (t == TransferStatus::Ok)
             return false;
         state_.ScreenImage = before;
-        if (failedOnDriverOrNoLink(t))
-            ErrorTail(Mode::ReadScreen);
-        else
-            repeatMode();
+        ErrorTail(Mode::ReadScreen, t);
         return true;
     };
     const auto command = commandBytes(Command::GetScreen);
     if (failed(send(command.data(), 2)))
         return;
     state_.LinkStatus = LinkStatus::Ok;
-    if (kind == LinkKind::DriverPipes)
+    if (protocolOf(kind).screenShowsSixty)
         show(60);
     auto lengthArrived = [&] {
         state_.LinkStatus = LinkStatus::Ok;
         show(80);
     };
     auto read = [this](std::uint8_t* data, std::uint32_t count) { return receive(data, count); };
-    if (failed(readReply(read, Transfer::Ok, state_.ScreenImage.data(), ScreenImageLength, nullptr, lengthArrived)))
+    if (failed(readReply(read, TransferStatus::Ok, state_.ScreenImage.data(), ScreenImageLength, nullptr,
+                         lengthArrived)))
         return;
     state_.LinkStatus = LinkStatus::Ok;
     closeLink();
@@ -578,7 +572,7 @@ void BMTreadUSB::ReadScreen()
 void BMTreadUSB::Finish()
 {
     closeLink();
-    if (state_.CancelRequest.load()) {
+    if (cancelled()) {
         state_.CancelRequest = false;
         bridge_.synchronize([this] {
             if (ProgressDialog)
@@ -591,25 +585,14 @@ void BMTreadUSB::Finish()
     if (state_.ArchiveRequested.load()) {
         state_.ArchiveRequested = false;
         const int count = state_.ArchiveRecordCount.load();
-        // The texts are made here; only putting them into the grid needs the interface thread.
+        // Every record was read and checked: the rows go to the table's owner, made here in the
+        // language in use.
         std::vector<QStringList> rows;
         if (count > 0)
             rows = archiveRows(state_.ArchiveRecords, static_cast<std::size_t>(count), state_.ArchiveRecordsKind,
                                state_.MaterialNames, languageIndex());
         bridge_.synchronize([&] {
-            if (TableGrid) {
-                StringGrid::UpdateBatch batch(*TableGrid);
-                TableGrid->setRowCount(count + 1);
-                if (count == 0) {
-                    TableGrid->setRowCount(TableGrid->rowCount() + 1);
-                    TableGrid->setFixedRows(1);
-                }
-                for (std::size_t i = 0; i < rows.size(); ++i) {
-                    const int row = static_cast<int>(i) + 1;
-                    for (int col = 0; col < rows[i].size(); ++col)
-                        TableGrid->setCell(col, row, rows[i][col]);
-                }
-            }
+            bridge_.archiveRead(rows);
             if (ProgressDialog)
                 ProgressDialog->closeDialog();
         });

@@ -1,12 +1,16 @@
 #pragma once
 // The exchange thread: a state machine over ExchangeMode. Each pass of its loop shows the
 // state to the user and then does the work of the current mode, which names the next mode,
-// ends the thread, or takes the error tail (pause and reconnect).
+// ends the thread, or takes the error tail (pause, then the step again or a new connection).
+// It talks to the gauge only through the GaugeLink of the open link, reports only through its
+// targets and bridge, and hands a downloaded archive over as rows: it never writes the archive
+// table itself.
 
 #include "app/string_grid.h"
 #include "app/texts.h"
 #include "exchange/exchange_state.h"
 #include "exchange/exchange_targets.h"
+#include "link/gauge_link.h"
 
 #include <QThread>
 
@@ -40,7 +44,9 @@ public:
     BMTreadUSB(ExchangeState& state, ExchangeBridge& bridge);
     ~BMTreadUSB() override;
 
-    // Set once, right after the thread is made and before it runs; each may be absent.
+    // Set once, right after the thread is made and before it runs; each may be absent. The grid
+    // is the material grid, which the material read fills and the write reads; an archive read
+    // hands its rows to the bridge instead (ExchangeBridge::archiveRead).
     void SetTargets(GaugeTarget* gauge, DialogTarget* dialog, LabelTarget* label, StringGrid* grid);
 
     // The loop itself; run() calls it on the new thread, tests may call it directly.
@@ -61,15 +67,15 @@ public:
 
     int progress() const { return Progress.load(); }
     ExchangeOutcome outcome() const { return outcome_; }
-    // Records whose libusb transfer failed and that reach the table as their place held them.
-    int skippedRecords() const { return skippedRecords_; }
+
+    // A step that fails this many times in a row is not tried again over the same link: the
+    // link is closed and opened afresh (modes 1 to 3 from the connection on).
+    static constexpr int StepAttempts = 3;
 
 protected:
     void run() override;
 
 private:
-    enum class Transfer { Ok, NoLink, DriverFailed, UsbFailed };
-
     void Connect();
     void ReadVersion();
     void ReadParameters();
@@ -81,27 +87,28 @@ private:
     void ReadScreen();
     void Finish();
     void ScreenDone();
-    void ErrorTail(std::uint8_t failedMode);
+    // The one answer to a failed step, in every mode and over both transports (see the .cpp).
+    void ErrorTail(std::uint8_t failedMode, TransferStatus why);
+    void materialWriteFailed();
 
     // Sets Progress, shows it and waits.
     void show(int progress);
     void showErrorBox(const TextPair& text);
-    // The same mode runs again in the next pass, unless the user has cancelled.
-    void repeatMode();
     void Terminate(ExchangeOutcome outcome);
     void setIdle(bool idle);
+    bool cancelled() const { return state_.CancelRequest.load(); }
     void openLink();
     void closeLink();
 
-    // Sets LinkStatus from a transfer's result and hands the result on.
-    Transfer noteTransfer(Transfer result);
-    Transfer send(const std::uint8_t* data, std::uint32_t count);
-    Transfer receive(std::uint8_t* data, std::uint32_t count);
-    // Command, optional pause, length, block cut to cap. On Ok, *received is the block's
-    // length after the cut.
-    Transfer exchange(const std::uint8_t* command, std::uint32_t commandLength, std::uint8_t* block,
-                      std::uint32_t cap, int pauseMs, std::uint32_t* received);
-    bool failedOnDriverOrNoLink(Transfer t);
+    // Every transfer goes through these: they set LinkStatus from its result and note when the
+    // gauge answered.
+    TransferStatus noteTransfer(TransferStatus result);
+    TransferStatus send(const std::uint8_t* data, std::uint32_t count);
+    TransferStatus receive(std::uint8_t* data, std::uint32_t count);
+    // Command, optional pause, length, block cut to cap. On Ok, *received is the block's length
+    // after the cut.
+    TransferStatus exchange(const std::uint8_t* command, std::uint32_t commandLength, std::uint8_t* block,
+                            std::uint32_t cap, int pauseMs, std::uint32_t* received);
 
     ExchangeState& state_;
     ExchangeBridge& bridge_;
@@ -112,7 +119,8 @@ private:
     StringGrid* TableGrid = nullptr;
 
     bool terminated_ = false;
-    int skippedRecords_ = 0;
+    int failuresInARow_ = 0;
+    int nextRecord_ = 0; // where the record loop goes on after a failed record
     mutable std::mutex endMutex_;
     bool ended_ = false;
     pid_t systemThread_ = 0;

@@ -8,17 +8,26 @@ ExchangeState::ExchangeState(Pacing& pacingToUse, std::string driverRoot, std::s
 {
     // Cancel ends a read that waits on a silent gauge at once, not after the read time-out.
     DriverPipeLink.setAbortFlag(&CancelRequest);
-    noteTransferOk();
+    noteAnswer();
 }
 
-void ExchangeState::noteTransferOk()
+void ExchangeState::noteAnswer()
 {
-    lastTransferOk.store(std::chrono::steady_clock::now().time_since_epoch().count());
+    lastAnswer.store(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
-std::chrono::steady_clock::time_point ExchangeState::lastTransferOkTime() const
+std::chrono::steady_clock::time_point ExchangeState::lastAnswerTime() const
 {
-    return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastTransferOk.load()));
+    return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastAnswer.load()));
+}
+
+GaugeLink* ExchangeState::link(quilex::LinkKind kind)
+{
+    switch (kind) {
+    case LinkKind::DriverPipes: return &pipeLink;
+    case LinkKind::LibUsb: return &usbLink;
+    default: return nullptr;
+    }
 }
 
 } // namespace quilex

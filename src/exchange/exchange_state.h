@@ -7,6 +7,7 @@
 #include "exchange/materials.h"
 #include "link/commands.h"
 #include "link/driver_pipe_link.h"
+#include "link/gauge_link.h"
 #include "link/libusb_link.h"
 #include "link/link_types.h"
 #include "link/pacing.h"
@@ -34,14 +35,20 @@ struct ExchangeState {
     std::atomic<bool> ReadMaterialsFirst{true};
     std::atomic<int> ArchiveRecordCount{0};
 
-    // When a transfer with the gauge last went through, for callers that give up on a gauge
-    // that stopped answering.
-    std::atomic<std::chrono::steady_clock::rep> lastTransferOk{0};
-    void noteTransferOk();
-    std::chrono::steady_clock::time_point lastTransferOkTime() const;
+    // When bytes last came from the gauge, for callers that give up on a gauge that stopped
+    // answering. Only an answer counts: a gauge that takes every command and says nothing has
+    // not answered.
+    std::atomic<std::chrono::steady_clock::rep> lastAnswer{0};
+    void noteAnswer();
+    std::chrono::steady_clock::time_point lastAnswerTime() const;
 
     quilex::DriverPipeLink DriverPipeLink;
     LibUsbLink LibUSB;
+    // The two links as the exchange talks through them.
+    PipeGaugeLink pipeLink{DriverPipeLink};
+    UsbGaugeLink usbLink{LibUSB};
+    // The link of a kind; none for LinkKind::None.
+    GaugeLink* link(quilex::LinkKind kind);
 
     std::array<std::uint8_t, VersionCap> VersionText{};
     std::array<std::uint8_t, DriverParameterBlockLength> DriverHeader{};

@@ -6,8 +6,10 @@
 // and standard error, the tests with recorders.
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
+#include <vector>
 
 namespace quilex {
 
@@ -38,6 +40,7 @@ enum class ExchangeOutcome {
     ChecksumFailed, // a block failed its check; nothing was delivered
     Refused,        // the exchange refused its input (a speed cell that is not a number)
     Aborted,        // an unknown mode ended it
+    LinkFailed,     // the gauge stopped in the middle of a write: what it holds may be incomplete
 };
 
 class ExchangeBridge {
@@ -47,6 +50,11 @@ public:
     virtual void synchronize(const std::function<void()>& work) = 0;
     // A modal error box with no owner window; called inside synchronize.
     virtual void showErrorBox(const QString& caption, const QString& text) = 0;
+    // The rows of an archive download in which every record was read and checked, one per
+    // record in the language in use (none for an empty archive). The exchange never touches
+    // the archive table: its owner puts the rows in place. Called inside synchronize, before
+    // the progress dialog is closed.
+    virtual void archiveRead(const std::vector<QStringList>& rows) { (void)rows; }
     // The exchange is over; called inside synchronize, before the thread ends.
     virtual void exchangeEnded(ExchangeOutcome) {}
 };

@@ -19,6 +19,11 @@ const TextPair CancelButton{u"Отмена", u"Cancel"};
 const TextPair ErrorCaption{u"Ошибка", u"Error"};
 const TextPair CrcErrorMessage{u"Ошибка контрольной суммы", u"CRC16 Error"};
 const TextPair OutOfMemoryMessage{u"Ошибка выделения памяти", u"Memory allocation error"};
+const TextPair MaterialWriteIncompleteMessage{
+    u"Связь с прибором прервалась во время записи: таблица материалов в приборе может быть неполной. "
+    u"Загрузите таблицу в прибор ещё раз.",
+    u"The link to the gauge failed during the write: the gauge's material table may be incomplete. "
+    u"Load the table into the gauge again."};
 
 const TextPair BadSoundSpeedMessage{
     u"Строка %1: скорость звука должна быть целым числом от -2147483648 до 2147483647",

@@ -24,6 +24,9 @@ extern const TextPair CancelButton; // Cancel button
 extern const TextPair ErrorCaption; // message box caption
 extern const TextPair CrcErrorMessage; // message, failed block check
 extern const TextPair OutOfMemoryMessage; // message, out of memory
+// Message when the link fails after the gauge has taken the write command: part of the table
+// may have reached it.
+extern const TextPair MaterialWriteIncompleteMessage;
 
 // Message when a speed cell of the material grid is not a whole number; %1 is the row, 1..13.
 extern const TextPair BadSoundSpeedMessage;

@@ -45,4 +45,10 @@ void TForm2::Button1Click()
     state_.CancelRequest = true;
 }
 
+void TForm2::reject()
+{
+    Button1Click();
+    QDialog::reject();
+}
+
 } // namespace quilex

@@ -1,6 +1,7 @@
 #pragma once
 // The small window that follows an archive download: a gauge bar, the status text and
-// Cancel. Its close box only hides it; the download goes on and still fills the table.
+// Cancel. Closing it in any way (close box, Escape) is Cancel: a download the user can no
+// longer see or stop must not go on behind the main window.
 
 #include "exchange/exchange_state.h"
 #include "exchange/exchange_targets.h"
@@ -30,6 +31,8 @@ public:
     void closeDialog() override;
 
     void Button1Click();
+    // The close box and Escape.
+    void reject() override;
 
 private:
     ExchangeState& state_;

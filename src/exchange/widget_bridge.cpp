@@ -87,6 +87,11 @@ void WidgetExchangeBridge::showErrorBox(const QString& caption, const QString& t
     box.exec();
 }
 
+void WidgetExchangeBridge::archiveRead(const std::vector<QStringList>& rows)
+{
+    Q_EMIT archiveRows(rows);
+}
+
 void WidgetExchangeBridge::exchangeEnded(ExchangeOutcome outcome)
 {
     Q_EMIT ended(outcome);
@@ -129,6 +134,7 @@ ExchangeRunner::ExchangeRunner(ExchangeState& state, QObject* parent) : QObject(
     // The bridge reports the end from inside the thread's last synchronize; the thread has
     // then still to return from its loop, so busy() turns false a little later (threadEnded).
     connect(&bridge_, &WidgetExchangeBridge::ended, this, &ExchangeRunner::finished);
+    connect(&bridge_, &WidgetExchangeBridge::archiveRows, this, &ExchangeRunner::archiveRead);
 }
 
 ExchangeRunner::~ExchangeRunner()
@@ -156,6 +162,8 @@ bool ExchangeRunner::start(std::uint8_t firstMode, GaugeTarget* gauge, DialogTar
 {
     if (busy())
         return false;
+    // A Cancel pressed after the last exchange had looked for it must not stop this one.
+    state_.CancelRequest = false;
     state_.ExchangeMode = firstMode;
     thread_ = std::make_unique<BMTreadUSB>(state_, bridge_);
     endTold_ = false;

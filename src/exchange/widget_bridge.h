@@ -29,9 +29,12 @@ public:
     ~WidgetExchangeBridge() override;
     void synchronize(const std::function<void()>& work) override;
     void showErrorBox(const QString& caption, const QString& text) override;
+    void archiveRead(const std::vector<QStringList>& rows) override;
     void exchangeEnded(ExchangeOutcome outcome) override;
 
 Q_SIGNALS:
+    // Both are emitted on the interface thread while the exchange thread waits.
+    void archiveRows(const std::vector<QStringList>& rows);
     void ended(quilex::ExchangeOutcome outcome);
 
 private:
@@ -87,7 +90,8 @@ public:
     bool busy() const;
 
     // Starts an exchange in firstMode with its targets (each may be null). The targets must
-    // stay valid until finished() is emitted. Returns false when one is already running.
+    // stay valid until finished() is emitted. Returns false when one is already running. A
+    // Cancel left over from an earlier exchange is cleared first.
     bool start(std::uint8_t firstMode, GaugeTarget* gauge, DialogTarget* dialog, LabelTarget* label,
                StringGrid* grid);
 
@@ -98,6 +102,9 @@ public:
 
 Q_SIGNALS:
     void busyChanged(bool busy);
+    // A download's rows, for the window that started it to put into its table; emitted while
+    // the exchange waits, before it closes its progress dialog.
+    void archiveRead(const std::vector<QStringList>& rows);
     void finished(quilex::ExchangeOutcome outcome);
 
 private:

@@ -1,7 +1,5 @@
 #include "driver_pipe_link.h"
 
-#include "link/link_trace.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -122,52 +120,59 @@ std::uint16_t DriverPipeLink::Open(const std::string& path)
     return PipeOk;
 }
 
-std::uint16_t DriverPipeLink::ReadExact(std::uint8_t* buffer, std::uint32_t count)
+std::uint16_t DriverPipeLink::ReadExact(std::uint8_t* buffer, std::uint32_t count, std::uint32_t* received)
 {
-    std::uint32_t received = 0;
-    const auto traced = [&](std::uint16_t status) {
-        tracePipeTransfer(TraceDirection::Read, status, buffer, received);
+    std::uint32_t got = 0;
+    const auto done = [&](std::uint16_t status) {
+        if (received)
+            *received = got;
         return status;
     };
     if (!open_ || readFd_ < 0)
-        return traced(PipeNotOpen);
+        return done(PipeNotOpen);
     if (count == 0)
-        return traced(PipeBadArgument);
-    while (received < count) {
+        return done(PipeBadArgument);
+    while (got < count) {
         if (!waitFor(readFd_, POLLIN, readTimeoutMs_, abort_))
-            return traced(PipeIoError); // no byte came: a read with no bytes
-        const ssize_t got = ::read(readFd_, buffer + received, count - received);
-        if (got < 0) {
+            return done(PipeIoError); // no byte came: a read with no bytes
+        const ssize_t n = ::read(readFd_, buffer + got, count - got);
+        if (n < 0) {
             if (errno == EINTR || errno == EAGAIN)
                 continue;
-            return traced(PipeIoError);
+            return done(PipeIoError);
         }
-        if (got == 0)
-            return traced(PipeIoError); // the gauge closed its end
-        received += static_cast<std::uint32_t>(got);
+        if (n == 0) {
+            peerGone_ = true; // the gauge closed its end: it has gone
+            return done(PipeIoError);
+        }
+        got += static_cast<std::uint32_t>(n);
     }
-    return traced(PipeOk);
+    return done(PipeOk);
 }
 
-std::uint16_t DriverPipeLink::Write(const std::uint8_t* buffer, std::uint32_t count)
+std::uint16_t DriverPipeLink::Write(const std::uint8_t* buffer, std::uint32_t count, std::uint32_t* written)
 {
-    const auto traced = [&](std::uint16_t status, std::uint32_t written) {
-        tracePipeTransfer(TraceDirection::Write, status, buffer, written);
-        return status;
-    };
+    if (written)
+        *written = 0;
     if (!open_ || writeFd_ < 0)
-        return traced(PipeNotOpen, 0);
+        return PipeNotOpen;
     if (count == 0)
-        return traced(PipeBadArgument, 0);
+        return PipeBadArgument;
     // One write. Our blocks are far below PIPE_BUF, so the FIFO takes them whole or not at
     // all; a gauge that stops reading for the read time-out fails the write.
     for (;;) {
         if (!waitFor(writeFd_, POLLOUT, readTimeoutMs_, abort_))
-            return traced(PipeIoError, 0);
+            return PipeIoError;
         const ssize_t put = ::write(writeFd_, buffer, count);
         if (put < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
-        return put < 0 ? traced(PipeIoError, 0) : traced(PipeOk, static_cast<std::uint32_t>(put));
+        if (put < 0) {
+            peerGone_ = errno == EPIPE; // nobody reads the pipe any more
+            return PipeIoError;
+        }
+        if (written)
+            *written = static_cast<std::uint32_t>(put);
+        return PipeOk;
     }
 }
 
@@ -180,6 +185,7 @@ std::uint16_t DriverPipeLink::Close()
         ::close(writeFd_);
     writeFd_ = -1;
     open_ = false;
+    peerGone_ = false;
     return PipeOk;
 }
 

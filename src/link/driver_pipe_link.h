@@ -38,11 +38,16 @@ public:
     // 0 when both pipes are open (at once when they already were), else the system's error
     // code of the failed open.
     std::uint16_t Open(const std::string& path);
-    std::uint16_t ReadExact(std::uint8_t* buffer, std::uint32_t count);
-    std::uint16_t Write(const std::uint8_t* buffer, std::uint32_t count);
+    // Reads exactly count bytes; *received (when given) tells how many came, also on failure.
+    std::uint16_t ReadExact(std::uint8_t* buffer, std::uint32_t count, std::uint32_t* received = nullptr);
+    // One write of count bytes; *written (when given) tells how many went.
+    std::uint16_t Write(const std::uint8_t* buffer, std::uint32_t count, std::uint32_t* written = nullptr);
     std::uint16_t Close();
 
     bool isOpen() const { return open_; }
+    // True once a transfer found the gauge's end of the pipes closed: the gauge has gone, and
+    // only opening its pipes anew can reach it again.
+    bool peerGone() const { return peerGone_; }
     const std::string& root() const { return root_; }
     int readTimeoutMs() const { return readTimeoutMs_; }
     void setReadTimeoutMs(int ms) { readTimeoutMs_ = ms; }
@@ -56,6 +61,7 @@ private:
     int readFd_ = -1;  // Pipe01
     int writeFd_ = -1; // Pipe00
     bool open_ = false;
+    bool peerGone_ = false;
     const std::atomic<bool>* abort_ = nullptr;
 };
 

@@ -1,7 +1,6 @@
 #include "libusb_link.h"
 
-#include "link/link_trace.h"
-
+#include <cerrno>
 #include <cstdlib>
 
 #include <dlfcn.h>
@@ -108,21 +107,46 @@ int LibUsbLink::OpenDevice()
     return 1;
 }
 
+LibUsbLink::DeviceProbe LibUsbLink::probeDevice()
+{
+    DeviceProbe probe;
+    if (!library_)
+        return probe;
+    api_.findBusses();
+    api_.findDevices();
+    for (usb_bus* bus = api_.getBusses(); bus; bus = bus->next) {
+        for (struct usb_device* dev = bus->devices; dev; dev = dev->next) {
+            if (dev->descriptor.idVendor != GaugeVendorId || dev->descriptor.idProduct != GaugeProductId)
+                continue;
+            errno = 0;
+            usb_dev_handle* handle = api_.open(dev);
+            if (!handle) {
+                probe.result = DeviceProbe::Result::CannotOpen;
+                probe.error = errno;
+                return probe;
+            }
+            // The configuration may already be set by the system; only the claim tells whether
+            // the interface is ours.
+            api_.setConfiguration(handle, GaugeConfiguration);
+            const int claimed = api_.claimInterface(handle, GaugeInterface);
+            api_.close(handle);
+            probe.result = claimed < 0 ? DeviceProbe::Result::CannotClaim : DeviceProbe::Result::Usable;
+            probe.error = claimed < 0 ? claimed : 0;
+            return probe;
+        }
+    }
+    return probe;
+}
+
 int LibUsbLink::BulkWrite(const std::uint8_t* data, int count)
 {
-    const int result = device_ ? api_.bulkWrite(device_, GaugeBulkOut, reinterpret_cast<const char*>(data),
-                                                 count, BulkTimeoutMs)
-                               : -1;
-    traceUsbTransfer(TraceDirection::Write, result, data, count);
-    return result;
+    return device_ ? api_.bulkWrite(device_, GaugeBulkOut, reinterpret_cast<const char*>(data), count, BulkTimeoutMs)
+                   : -1;
 }
 
 int LibUsbLink::BulkRead(std::uint8_t* data, int count)
 {
-    const int result =
-        device_ ? api_.bulkRead(device_, GaugeBulkIn, reinterpret_cast<char*>(data), count, BulkTimeoutMs) : -1;
-    traceUsbTransfer(TraceDirection::Read, result, data, count);
-    return result;
+    return device_ ? api_.bulkRead(device_, GaugeBulkIn, reinterpret_cast<char*>(data), count, BulkTimeoutMs) : -1;
 }
 
 void LibUsbLink::CloseDevice()

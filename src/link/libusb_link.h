@@ -40,6 +40,15 @@ public:
     int BulkRead(std::uint8_t* data, int count);
     void CloseDevice();
 
+    // Tries the gauge the way an exchange uses it (open, configuration 1, interface 0) and lets
+    // it go again, to tell a gauge that is merely on the bus from one this user may talk to.
+    // Leaves the link's own device as it was.
+    struct DeviceProbe {
+        enum class Result { NotFound, Usable, CannotOpen, CannotClaim } result = Result::NotFound;
+        int error = 0; // errno after a failed open, or the failed claim's result
+    };
+    DeviceProbe probeDevice();
+
     bool isLoaded() const { return library_ != nullptr; }
     bool hasDevice() const { return device_ != nullptr; }
     const std::string& libraryName() const { return libraryName_; }

@@ -1,6 +1,6 @@
 #include "link_selection.h"
 
-#include "link/commands.h"
+#include "link/gauge_link.h"
 
 namespace quilex {
 
@@ -13,19 +13,19 @@ std::string lastDevicePath(const std::string& list)
     return cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
 }
 
+LinkOpening OpenLink(GaugeLink& driver, GaugeLink& usb, Pacing& pacing)
+{
+    if (driver.open(pacing) == LinkStatus::Ok)
+        return {driver.kind(), LinkStatus::Ok};
+    const LinkStatus status = usb.open(pacing);
+    return {status == LinkStatus::Ok ? usb.kind() : LinkKind::None, status};
+}
+
 LinkOpening OpenLink(DriverPipeLink& pipes, LibUsbLink& usb, Pacing& pacing)
 {
-    std::string list;
-    // A driver device whose pipes do not open counts as no device; libusb may still reach it.
-    if (pipes.Enumerate(list) > 0 && pipes.Open(lastDevicePath(list)) == PipeOk)
-        return {LinkKind::DriverPipes, LinkStatus::Ok};
-    if (usb.Load() != 0)
-        return {LinkKind::None, LinkStatus::NoLibrary};
-    pacing.pauseMs(LinkOpenPauseMs);
-    if (usb.OpenDevice() != 0)
-        return {LinkKind::None, LinkStatus::NoDevice};
-    pacing.pauseMs(LinkOpenPauseMs);
-    return {LinkKind::LibUsb, LinkStatus::Ok};
+    PipeGaugeLink driverLink(pipes);
+    UsbGaugeLink usbLink(usb);
+    return OpenLink(driverLink, usbLink, pacing);
 }
 
 } // namespace quilex

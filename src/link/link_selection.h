@@ -7,7 +7,11 @@
 #include "link/link_types.h"
 #include "link/pacing.h"
 
+#include <string>
+
 namespace quilex {
+
+class GaugeLink;
 
 struct LinkOpening {
     LinkKind kind = LinkKind::None;
@@ -18,8 +22,10 @@ struct LinkOpening {
 // list holds none.
 std::string lastDevicePath(const std::string& list);
 
-// Opens a link and says which. Never closes a link: an open driver link is used again as it
-// is, an open libusb handle while the buses report no change.
+// Opens a link and says which: the driver's when its pipes open, else libusb's; with neither,
+// the status libusb gave. Never closes a link: an open driver link is used again as it is, an
+// open libusb handle while the buses report no change.
+LinkOpening OpenLink(GaugeLink& driver, GaugeLink& usb, Pacing& pacing);
 LinkOpening OpenLink(DriverPipeLink& pipes, LibUsbLink& usb, Pacing& pacing);
 
 } // namespace quilex

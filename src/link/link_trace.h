@@ -22,7 +22,8 @@
 // Without the variable (or with it empty) nothing is written and nothing is opened. The
 // file is made anew on the first transfer of a run; if it cannot be made, one warning goes
 // to standard error and the program carries on untraced. Lines are flushed as written, so
-// a transcript survives a crash. Any thread may call traceTransfer.
+// a transcript survives a crash. Any thread may call traceTransfer; the links' shared
+// wrapper (gauge_link.h) is the one caller.
 //
 // Everything lives in this header so that the links and their tests need nothing more
 // than the include.
@@ -122,21 +123,13 @@ private:
 
 } // namespace detail
 
-// One pipe transfer: the driver status it ended with and the bytes that went through.
-inline void tracePipeTransfer(TraceDirection direction, std::uint16_t status, const std::uint8_t* bytes,
-                              std::size_t count)
+// One transfer of either link, as the link answered it: on the pipes the driver status (written
+// in four hex digits), on libusb the library's result (written in decimal); bytes are the
+// count bytes that went through.
+inline void traceTransfer(TraceLink link, TraceDirection direction, long result, const std::uint8_t* bytes,
+                          std::size_t count)
 {
-    detail::LinkTrace::instance().record(TraceLink::Pipe, direction, status, true, bytes, count);
-}
-
-// One libusb bulk transfer of a buffer of size bytes: its result; the bytes moved are the
-// first result bytes of the buffer when the result is positive (never more than size, even
-// from a library that claims more).
-inline void traceUsbTransfer(TraceDirection direction, int result, const std::uint8_t* buffer, int size)
-{
-    const int moved = result < 0 ? 0 : (result < size ? result : size);
-    detail::LinkTrace::instance().record(TraceLink::Usb, direction, result, false, buffer,
-                                         static_cast<std::size_t>(moved));
+    detail::LinkTrace::instance().record(link, direction, result, link == TraceLink::Pipe, bytes, count);
 }
 
 } // namespace quilex

@@ -150,6 +150,19 @@ void TForm3::resizeEvent(QResizeEvent* event)
     Button1->move(2, h - 26);
 }
 
+bool TForm3::startExchange(std::uint8_t mode)
+{
+    if (!runner_.start(mode, gaugeTarget(), nullptr, labelTarget(), &grid_))
+        return false;
+    reporting_ = true;
+    return true;
+}
+
+bool TForm3::startRead()
+{
+    return startExchange(Mode::ReadMaterials);
+}
+
 void TForm3::Button1Click()
 {
     if (runner_.busy())
@@ -158,56 +171,40 @@ void TForm3::Button1Click()
     for (QLineEdit* editor : StringGrid1->viewport()->findChildren<QLineEdit*>())
         if (editor->isVisible())
             QMetaObject::invokeMethod(StringGrid1, "commitData", Q_ARG(QWidget*, editor));
-    if (!runner_.start(Mode::WriteMaterials, gaugeTarget(), nullptr, labelTarget(), &grid_))
+    if (!startExchange(Mode::WriteMaterials))
         return;
     CGauge1->show();
 }
 
 void TForm3::done(int result)
 {
-    // An exchange that cannot reach the gauge would retry for ever behind the hidden dialog and
-    // keep every other exchange from starting: closing the dialog gives it up. One that is
-    // talking to the gauge goes on and finishes into the hidden dialog.
-    if (reporting_ && runner_.busy() && runner_.state().LinkStatus.load() != LinkStatus::Ok) {
+    // An exchange behind a hidden dialog could retry for ever (a gauge that does not answer
+    // looks, for a while, like one that is slow) and keep every other exchange from starting:
+    // closing the dialog gives it up, whatever the link shows at this moment. A write that has
+    // begun sending the table finishes it first.
+    if (reporting_ && runner_.busy())
         runner_.state().CancelRequest = true;
-        cancelAsked_ = true;
-    }
     QDialog::done(result);
-}
-
-void TForm3::noteReport()
-{
-    reporting_ = true;
 }
 
 void TForm3::setGaugePosition(int percent)
 {
-    noteReport();
     CGauge1->setValue(percent);
 }
 
 void TForm3::setGaugeVisible(bool visible)
 {
-    noteReport();
     CGauge1->setVisible(visible);
 }
 
 void TForm3::setLabelText(const QString& text)
 {
-    noteReport();
     Label1->setText(text);
 }
 
-void TForm3::exchangeFinished(ExchangeOutcome outcome)
+void TForm3::exchangeFinished(ExchangeOutcome)
 {
-    if (!reporting_)
-        return; // another window's exchange
     reporting_ = false;
-    // The exchange ended on its own before it saw our request: the request must not cancel
-    // the next exchange instead.
-    if (cancelAsked_ && outcome == ExchangeOutcome::Completed)
-        runner_.state().CancelRequest = false;
-    cancelAsked_ = false;
 }
 
 bool TForm3::filterCharacter(int column, QChar character)

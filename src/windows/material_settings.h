@@ -39,11 +39,14 @@ public:
     LabelTarget* labelTarget() { return this; }
     StringGrid& grid() { return grid_; }
 
+    // Starts the read of the gauge's table into the grid (as the dialog opens); false when
+    // another exchange runs.
+    bool startRead();
     // Starts the write of the grid into the gauge; does nothing while any exchange runs.
     void Button1Click();
 
-    // Ends the modal display; the dialog only hides. An exchange of this dialog that is still
-    // waiting for the gauge is cancelled (see the .cpp); one that is talking to it goes on.
+    // Ends the modal display; the dialog only hides. An exchange of this dialog still running
+    // is given up (see the .cpp).
     void done(int result) override;
 
     // GaugeTarget, LabelTarget
@@ -65,14 +68,13 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    bool startExchange(std::uint8_t mode);
     void exchangeFinished(ExchangeOutcome outcome);
-    void noteReport();
 
     ExchangeRunner& runner_;
     StringGrid grid_;
-    // An exchange reports into this dialog and has not yet ended.
+    // An exchange of this dialog has started and has not yet ended.
     bool reporting_ = false;
-    bool cancelAsked_ = false;
     bool showingWarning_ = false;
 };
 

@@ -216,10 +216,10 @@ void TForm5::CheckBox1Click()
 
 void TForm5::done(int result)
 {
-    // A download that cannot reach the gauge would retry for ever behind the hidden window and
-    // keep every other exchange from starting: closing the window gives it up. One that is
-    // talking to the gauge goes on, and its picture is painted, saved and copied.
-    if (downloading_ && runner_.busy() && runner_.state().LinkStatus.load() != LinkStatus::Ok) {
+    // A download behind a hidden window could retry for ever (a gauge that does not answer looks,
+    // for a while, like one that is slow) and keep every other exchange from starting: closing
+    // the window gives it up, whatever the link shows at this moment.
+    if (downloading_ && runner_.busy()) {
         runner_.state().CancelRequest = true;
         cancelAsked_ = true;
     }
@@ -231,9 +231,6 @@ void TForm5::exchangeFinished(ExchangeOutcome outcome)
     if (!downloading_)
         return; // not our download, or its picture has already been taken
     if (outcome == ExchangeOutcome::Completed) {
-        // The request came too late to stop it: it must not cancel the next exchange instead.
-        if (cancelAsked_)
-            runner_.state().CancelRequest = false;
         cancelAsked_ = false;
         return; // the timer takes the picture
     }

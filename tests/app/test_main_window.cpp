@@ -107,28 +107,49 @@ TEST_F(MainWindow, ReadArchiveFirstAndSecondTime)
     EXPECT_TRUE(w->Button1->isEnabled());
 }
 
-TEST_F(MainWindow, CancelAndTheOneExchangeRule)
+TEST_F(MainWindow, ClosingTheProgressDialogIsCancelAndOnlyOneExchangeRuns)
 {
     TempDir empty;
     ExchangeState noGauge(pacing, empty.path(), "/nonexistent/libusb.so");
     TForm1 w(noGauge);
+    w.archiveTable().setCell(1, 1, QStringLiteral("kept"));
     w.show();
-    // The dialog is closed with its close box: the exchange goes on, and no second one starts.
+    bool pressed = false;
     QTimer::singleShot(50, [&] {
-        w.progressDialog()->reject();
+        // While the download looks for a gauge, no second one starts.
         EXPECT_TRUE(w.runner().busy());
         EXPECT_FALSE(w.Button1->isEnabled());
         EXPECT_FALSE(w.Button2->isEnabled());
         const auto* dialog = w.progressDialog();
         w.Button1Click(); // does nothing
         EXPECT_EQ(w.progressDialog(), dialog);
-        dialog->Button1->click(); // Cancel
+        // Escape closes the dialog as its close box does: that is Cancel.
+        QTest::keyClick(w.progressDialog(), Qt::Key_Escape);
+        pressed = true;
     });
     w.Button1Click();
-    ASSERT_TRUE(waitUntil([&] { return w.Button1->isEnabled(); }));
+    ASSERT_TRUE(pressed);
+    EXPECT_FALSE(w.progressDialog()->isVisible());
+    ASSERT_TRUE(waitUntil([&] { return w.Button1->isEnabled(); }, 2000));
     EXPECT_FALSE(w.runner().busy());
     EXPECT_FALSE(noGauge.CancelRequest.load());
-    EXPECT_TRUE(w.archiveTable().isEmptyTable());
+    EXPECT_EQ(w.archiveTable().cell(1, 1), "kept");
+}
+
+// A Cancel that came after a download had finished must not stop the next one.
+TEST_F(MainWindow, ALateCancelDoesNotStopTheNextDownload)
+{
+    SimGauge gauge(Transport::Usb, "records=4");
+    auto w = windowOn(gauge);
+    w->show();
+    w->Button1Click();
+    w->runner().waitForEnd();
+    ASSERT_EQ(w->archiveTable().rowCount(), 5);
+    w->archiveTable().setRowCount(2);
+    state->CancelRequest = true; // pressed as the last download ended
+    w->Button1Click();
+    w->runner().waitForEnd();
+    EXPECT_EQ(w->archiveTable().rowCount(), 5);
 }
 
 TEST_F(MainWindow, ClipboardGuardAndCopies)

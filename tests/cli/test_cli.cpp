@@ -2,6 +2,7 @@
 
 #include "support/test_support.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -153,6 +154,72 @@ TEST_F(Cli, ArchiveFailures)
 
     const Result unwritable = run({"archive", "-o", QString::fromStdString(dir.file("no/such/dir/a.tsv"))}, "records=2");
     EXPECT_EQ(unwritable.exitCode, 4);
+}
+
+// A bad gauge on the command line: each command's exit status and message, how long it takes
+// to give up, and that a file already on disk is replaced only by a whole result.
+TEST_F(Cli, ExitStatusesAgainstABadGauge)
+{
+    const QString materials = QString::fromStdString(dir.file("materials.tsv"));
+    ASSERT_EQ(run({"materials", "-o", materials}).exitCode, 0);
+    const QString out = QString::fromStdString(dir.file("out.tsv"));
+    const QString picture = QString::fromStdString(dir.file("screen.png"));
+
+    struct Case {
+        const char* name;
+        QStringList args;
+        QString faults;
+        int exitCode;
+        const char* says; // in standard error
+        bool replaced;    // the output file holds a new result
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"one failed transfer", {"archive", "-o", out, "--wait", "2"}, "records=4,fail_at=11", 0, "", true},
+        {"cable pulled", {"archive", "-o", out, "--wait", "2"}, "records=4,unplug_after=12", 2, "не отвечает 2 с", false},
+        {"never answers", {"archive", "-o", out, "--wait", "2"}, "silent_from=1", 2, "не отвечает 2 с", false},
+        {"never answers from a record on", {"archive", "-o", out, "--wait", "2"}, "records=4,silent_from=13", 2,
+         "не отвечает 2 с", false},
+        {"materials, cable pulled", {"materials", "-o", out, "--wait", "2"}, "unplug_after=2", 2, "не отвечает", false},
+        {"write, chunk fails", {"materials", "--write", materials, "--wait", "2"}, "fail_at=7", 2,
+         "может быть неполной", false},
+        {"screen never answers", {"screenshot", "-o", picture, "--wait", "2"}, "silent_from=1", 2, "не отвечает", false},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString& path : {out, picture}) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("old\n");
+        }
+        QElapsedTimer clock;
+        clock.start();
+        const Result r = run(c.args, c.faults);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.constData();
+        EXPECT_TRUE(r.err.contains(c.says)) << r.err.constData();
+        EXPECT_LT(clock.elapsed(), 8000); // given up about --wait seconds after the last answer
+        QFile file(c.args.front() == "screenshot" ? picture : out);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll() != "old\n", c.replaced);
+    }
+}
+
+TEST_F(Cli, DevicesTellsAGaugeOnTheBusFromOneThatCanBeOpened)
+{
+    const Result denied = run({"devices"}, "open_denied");
+    EXPECT_EQ(denied.exitCode, 2);
+    EXPECT_TRUE(denied.out.contains("A gauge (USB 03EB:0201) is on the bus but cannot be opened (Permission denied)"))
+        << denied.out.constData();
+    EXPECT_TRUE(denied.out.contains("60-quilex.rules")) << denied.out.constData();
+    EXPECT_TRUE(denied.out.contains("No gauge is reachable")) << denied.out.constData();
+
+    const Result busy = run({"devices"}, "claim_busy");
+    EXPECT_EQ(busy.exitCode, 2);
+    EXPECT_TRUE(busy.out.contains("cannot be claimed (Device or resource busy)")) << busy.out.constData();
+
+    const Result fine = run({"devices"});
+    EXPECT_TRUE(fine.out.contains("A gauge (USB 03EB:0201) is on the bus and can be opened.")) << fine.out.constData();
 }
 
 TEST_F(Cli, ArchiveIntoFilesAndConvertRoundTrips)

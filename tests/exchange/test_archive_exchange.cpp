@@ -123,7 +123,8 @@ TEST_P(ArchiveRead, EmptyArchiveLeavesTheHeaderAndOneEmptyRow)
     EXPECT_EQ(table.rowCount(), 2);
     EXPECT_EQ(table.fixedRows(), 1);
     EXPECT_NE(std::find(recorder.labels.begin(), recorder.labels.end(), "Данных нет"), recorder.labels.end());
-    EXPECT_NE(std::find(pacing.pausesMs().begin(), pacing.pausesMs().end(), 300), pacing.pausesMs().end());
+    const auto pauses = pacing.pausesMs();
+    EXPECT_NE(std::find(pauses.begin(), pauses.end(), 300), pauses.end());
 }
 
 TEST_P(ArchiveRead, BadParameterBlockShowsOneMessageAndLeavesTheTable)
@@ -178,7 +179,8 @@ TEST_P(ArchiveRead, CancelWithoutAGaugeEndsAtTheNextConnection)
     EXPECT_EQ(recorder.modes().front(), 0);
     EXPECT_EQ(recorder.modes().back(), 10);
     EXPECT_EQ(state.LinkStatus.load(), LinkStatus::NoLibrary);
-    EXPECT_NE(std::find(pacing.pausesMs().begin(), pacing.pausesMs().end(), 1000), pacing.pausesMs().end());
+    const auto pauses = pacing.pausesMs();
+    EXPECT_NE(std::find(pauses.begin(), pauses.end(), 1000), pauses.end());
     EXPECT_EQ(recorder.dialogCloses, 1);
     expectUnchanged(table);
 }
@@ -211,9 +213,6 @@ TEST_P(ArchiveRead, RecordsAreReadAtNormalPriorityAndShownOncePerPercent)
     EXPECT_EQ(recorder.progresses().back(), 100);
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, ArchiveRead, ::testing::Values(Transport::Pipes, Transport::Usb),
-                         [](const auto& info) { return transportName(info.param); });
-
 // Faults that only the libusb transport has its own rules for.
 
 TEST(ArchiveReadUsb, BadRecordEndsTheLoopWithOneMessage)
@@ -231,43 +230,101 @@ TEST(ArchiveReadUsb, BadRecordEndsTheLoopWithOneMessage)
     EXPECT_TRUE(table.isEmptyTable());
 }
 
-TEST(ArchiveReadUsb, FailingRecordTransferIsSkipped)
+// Transfers are counted from the program's first write of a bare archive read: the version
+// and the parameters take three each, so transfer 11 is the length of the second record.
+TEST_P(ArchiveRead, ARecordWhoseTransferFailsIsAskedForAgainAndNoRowIsInvented)
 {
-    RecordingPacing pacing;
-    // Transfers are counted from the first bulk call; with a bare archive read of 4 records,
-    // transfer 10 is the command of the second record.
-    SimGauge gauge(Transport::Usb, "records=4,fail_every=10");
+    SimGauge healthy(GetParam(), "records=4");
+    auto healthyState = healthy.makeState(pacing);
+    StringGrid expected = oldTable();
+    healthyState->ArchiveRequested = true;
+    Recorder first(*healthyState);
+    ASSERT_EQ(runExchange(*healthyState, first, Mode::Connect, &expected), ExchangeOutcome::Completed);
+
+    pacing.clear();
+    SimGauge gauge(GetParam(), "records=4,fail_at=11");
     auto state = gauge.makeState(pacing);
-    StringGrid table;
-    writeArchiveHeader(table, 0);
+    state->DriverPipeLink.setReadTimeoutMs(250); // the lost length is waited for this long
+    StringGrid table = oldTable();
     state->ArchiveRequested = true;
     Recorder recorder(*state);
-    BMTreadUSB thread(*state, recorder);
-    thread.SetTargets(&recorder, &recorder, &recorder, &table);
-    state->ExchangeMode = Mode::Connect;
-    thread.start();
-    ASSERT_TRUE(thread.waitUntilEnded(20000));
-    EXPECT_EQ(thread.outcome(), ExchangeOutcome::Completed);
-    EXPECT_GE(thread.skippedRecords(), 1);
-    EXPECT_EQ(table.rowCount(), 5); // the skipped record still has its row
+    EXPECT_EQ(runExchange(*state, recorder, Mode::Connect, &table), ExchangeOutcome::Completed);
+    for (int row = 0; row < expected.rowCount(); ++row)
+        EXPECT_EQ(table.row(row), expected.row(row)) << "row " << row;
+    EXPECT_EQ(table.rowCount(), 5);
+    // The second record was asked for twice, a second apart, and the link was not reopened.
+    const auto writes = writesIn(gauge.transcript());
+    EXPECT_EQ(std::count(writes.begin(), writes.end(), test::bytes({0x03, 0xFC, 0x01, 0x00})), 2);
+    EXPECT_EQ(std::count(writes.begin(), writes.end(), test::bytes({0x01, 0xFE})), 1);
+    const auto pauses = pacing.pausesMs();
+    EXPECT_EQ(std::count(pauses.begin(), pauses.end(), 1000), 1);
 }
 
-TEST(ArchiveReadUsb, CancelEndsAnEndlesslyFailingStep)
+// A gauge that fails every transfer: nothing is shown as read, the thread waits a second
+// between attempts, and Cancel ends it.
+TEST_P(ArchiveRead, CancelEndsAGaugeThatFailsEveryTransfer)
 {
-    RecordingPacing pacing;
-    SimGauge gauge(Transport::Usb, "records=3,fail_every=1");
+    SimGauge gauge(GetParam(), "records=3,fail_every=1");
     auto state = gauge.makeState(pacing);
-    StringGrid table;
+    state->DriverPipeLink.setReadTimeoutMs(250);
+    StringGrid table = oldTable();
     state->ArchiveRequested = true;
     Recorder recorder(*state);
     int passes = 0;
     recorder.onShow = [&](const Recorder::Show&) {
-        if (++passes == 50)
+        if (++passes == 12)
             state->CancelRequest = true;
     };
     EXPECT_EQ(runExchange(*state, recorder, Mode::ReadMaterials, &table, true, 10000), ExchangeOutcome::Cancelled);
     EXPECT_EQ(state->LinkStatus.load(), LinkStatus::LinkError);
-    EXPECT_TRUE(table.isEmptyTable());
+    EXPECT_FALSE(recorder.archiveRows.has_value());
+    expectUnchanged(table);
+    // Every attempt after the first waited the error tail's second.
+    const auto pauses = pacing.pausesMs();
+    EXPECT_GE(std::count(pauses.begin(), pauses.end(), 1000), passes / 2 - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, ArchiveRead, ::testing::Values(Transport::Pipes, Transport::Usb),
+                         [](const auto& info) { return transportName(info.param); });
+
+// The cable pulled in the middle of the records: the table keeps its rows while the gauge is
+// away, the thread looks for it once a second and no faster, and the gauge plugged back in is
+// read from the start.
+TEST(ArchiveReadUsb, GaugePulledOutIsLookedForOnceASecondAndReadAfreshWhenBack)
+{
+    RecordingPacing pacing;
+    SimGauge gauge(Transport::Usb, "records=6");
+    auto state = gauge.makeState(pacing);
+    StringGrid table;
+    writeArchiveHeader(table, 0);
+    table.setRowCount(2);
+    table.setRow(1, {"1", "old", "5920", "1,00", "1", "1", "01.01.2013", "10:00:00"});
+    const StringGrid before = table;
+    state->ArchiveRequested = true;
+    Recorder recorder(*state);
+    int absentPasses = 0;
+    int pausesWhenGone = -1;
+    bool pulled = false;
+    recorder.onShow = [&](const Recorder::Show& s) {
+        if (!pulled && s.mode == Mode::ReadRecords && s.progress >= 40) {
+            pulled = true;
+            gauge.unplug();
+        } else if (pulled && state->LinkStatus.load() == LinkStatus::NoDevice && ++absentPasses == 6) {
+            EXPECT_EQ(table.row(1), before.row(1)); // nothing of the broken download reached it
+            const auto pauses = pacing.pausesMs();
+            pausesWhenGone = int(std::count(pauses.begin(), pauses.end(), 1000));
+            gauge.replug();
+        }
+    };
+    EXPECT_EQ(runExchange(*state, recorder, Mode::Connect, &table), ExchangeOutcome::Completed);
+    ASSERT_TRUE(pulled);
+    EXPECT_EQ(table.rowCount(), 7);
+    EXPECT_EQ(table.cell(0, 6), "6");
+    EXPECT_NE(table.cell(1, 1), "old");
+    // Six passes without a gauge: three connections, each followed by the error tail's second.
+    EXPECT_GE(pausesWhenGone, 3);
+    const auto writes = writesIn(gauge.transcript());
+    EXPECT_EQ(std::count(writes.begin(), writes.end(), test::bytes({0x02, 0xFD})), 2); // a fresh start
 }
 
 TEST(ArchiveReadPipes, GaugePluggedInAgainIsReachedAfterTheErrorTail)

@@ -1,5 +1,6 @@
 #include "support/sim_gauge.h"
 
+#include "app/archive_columns.h"
 #include "exchange/bmtread_usb.h"
 
 #include <gtest/gtest.h>
@@ -160,6 +161,16 @@ void SimGauge::unplug() const
     reinterpret_cast<void (*)()>(symbol("quilex_sim_unplug"))();
 }
 
+void SimGauge::replug() const
+{
+    reinterpret_cast<void (*)()>(symbol("quilex_sim_replug"))();
+}
+
+int SimGauge::usbOpenCalls() const
+{
+    return reinterpret_cast<int (*)()>(symbol("quilex_sim_usb_open_calls"))();
+}
+
 // ---------------------------------------------------------------------------------------
 
 void Recorder::synchronize(const std::function<void()>& work)
@@ -171,6 +182,13 @@ void Recorder::synchronize(const std::function<void()>& work)
 void Recorder::showErrorBox(const QString& caption, const QString& text)
 {
     errors.push_back(caption + ": " + text);
+}
+
+void Recorder::archiveRead(const std::vector<QStringList>& rows)
+{
+    archiveRows = rows;
+    if (archiveTable)
+        putArchiveRows(*archiveTable, rows);
 }
 
 void Recorder::exchangeEnded(ExchangeOutcome o)
@@ -229,6 +247,7 @@ ExchangeOutcome runExchange(ExchangeState& state, Recorder& recorder, std::uint8
                             bool withDialog, int limitMs)
 {
     state.ExchangeMode = firstMode;
+    recorder.archiveTable = grid;
     BMTreadUSB thread(state, recorder);
     thread.SetTargets(&recorder, withDialog ? &recorder : nullptr, &recorder, grid);
     thread.start();

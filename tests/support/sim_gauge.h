@@ -52,6 +52,8 @@ public:
     int materialWrites() const;
     std::vector<std::uint8_t> materialTable() const;
     void unplug() const;
+    void replug() const;
+    int usbOpenCalls() const;
 
 private:
     void startPipes(const std::string& faults, const std::string& imagePath);
@@ -76,6 +78,8 @@ public:
 
     void synchronize(const std::function<void()>& work) override;
     void showErrorBox(const QString& caption, const QString& text) override;
+    // Keeps the rows and, as the main window does, puts them into archiveTable when it is set.
+    void archiveRead(const std::vector<QStringList>& rows) override;
     void exchangeEnded(ExchangeOutcome outcome) override;
     void setGaugePosition(int percent) override;
     void setGaugeVisible(bool visible) override;
@@ -95,6 +99,8 @@ public:
     int dialogCloses = 0;
     std::optional<bool> gaugeVisible;
     std::optional<ExchangeOutcome> outcome;
+    StringGrid* archiveTable = nullptr;
+    std::optional<std::vector<QStringList>> archiveRows;
 
 private:
     const ExchangeState& state_;
@@ -102,7 +108,8 @@ private:
 };
 
 // Runs one exchange on its own thread from firstMode and waits for its end (at most
-// limitMs, after which it presses Cancel and fails the test).
+// limitMs, after which it presses Cancel and fails the test). grid is the material grid of a
+// material exchange, or the table an archive download's rows are put into.
 ExchangeOutcome runExchange(ExchangeState& state, Recorder& recorder, std::uint8_t firstMode, StringGrid* grid,
                             bool withDialog = true, int limitMs = 20000);
 

@@ -28,7 +28,7 @@ void startRead(ExchangeRunner& runner, TForm3& form)
 {
     runner.state().ReadMaterialsFirst = false;
     runner.state().ArchiveRequested = false;
-    ASSERT_TRUE(runner.start(Mode::ReadMaterials, form.gaugeTarget(), nullptr, form.labelTarget(), &form.grid()));
+    ASSERT_TRUE(form.startRead());
 }
 
 void showActive(QWidget& window)
@@ -305,4 +305,48 @@ TEST_F(MaterialKeys, LoadDoesNothingWhileAnExchangeRunsAndClosingGivesUpAnAbsent
     EXPECT_FALSE(state.CancelRequest.load());
     EXPECT_TRUE(form.Button1->isEnabled());
     EXPECT_EQ(form.grid().cell(1, 1), "name1");
+}
+
+// A silent gauge behind the driver's pipes: the link looks fine while the read waits. Closing
+// the dialog then still gives the read up at once, and the grid keeps what it had.
+TEST(MaterialSettingsSilentGauge, ClosingGivesUpTheReadWhileTheLinkStillLooksFine)
+{
+    RecordingPacing pacing;
+    SimGauge gauge(Transport::Pipes, "silent_from=1");
+    auto state = gauge.makeState(pacing);
+    ExchangeRunner runner(*state);
+    TForm3 form(runner);
+    form.grid().setCell(1, 1, QStringLiteral("name1"));
+    form.show();
+    startRead(runner, form);
+    ASSERT_TRUE(waitFor([&] { return !writesIn(gauge.transcript()).empty(); }));
+    EXPECT_EQ(state->LinkStatus.load(), LinkStatus::Ok);
+    form.close();
+    const auto closed = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitFor([&] { return exchangeOver(runner, form); }, 5000));
+    EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::milliseconds(1500));
+    EXPECT_EQ(form.grid().cell(1, 1), "name1");
+}
+
+// A write cut off after the gauge has taken its command is a failure: the status stays on the
+// link error and a message says the gauge's table may be incomplete.
+TEST(MaterialSettingsCutOff, AWriteWhoseChunkFailsIsToldAsAFailure)
+{
+    RecordingPacing pacing;
+    // The read takes three transfers; the write's second chunk is its fourth.
+    SimGauge gauge(Transport::Usb, "fail_at=7");
+    auto state = gauge.makeState(pacing);
+    ExchangeRunner runner(*state);
+    TForm3 form(runner);
+    form.show();
+    startRead(runner, form);
+    ASSERT_TRUE(waitFor([&] { return exchangeOver(runner, form); }));
+    form.grid().setCell(1, 2, QStringLiteral("new name"));
+    ModalBoxWatcher boxes;
+    form.Button1Click();
+    ASSERT_TRUE(waitFor([&] { return exchangeOver(runner, form) && !boxes.boxes.empty(); }));
+    EXPECT_EQ(boxes.boxes[0].caption, "Ошибка");
+    EXPECT_TRUE(boxes.boxes[0].text.contains(QStringLiteral("может быть неполной"))) << boxes.boxes[0].text.toStdString();
+    EXPECT_EQ(form.Label1->text(), "Ошибка связи");
+    EXPECT_NE(form.Label1->text(), "Готово");
 }

@@ -254,6 +254,27 @@ TEST_F(AbsentGauge, ClosingTheWindowGivesUpADownloadThatCannotReachTheGauge)
     EXPECT_TRUE(boxes.boxes.empty()); // the user gave it up: nothing to tell
 }
 
+// A gauge behind the driver's pipes that takes the command and says nothing: the link looks
+// fine until the read gives up after 2 s. Closing the window in that time still gives the
+// download up, and Cancel cuts the wait on the pipe short.
+TEST(SilentGauge, ClosingTheWindowGivesUpADownloadWhileTheLinkStillLooksFine)
+{
+    RecordingPacing pacing;
+    SimGauge gauge(Transport::Pipes, "silent_from=1");
+    auto state = gauge.makeState(pacing);
+    ExchangeRunner runner(*state);
+    TForm5 form(runner);
+    form.show();
+    update(form);
+    ASSERT_TRUE(waitFor([&] { return !writesIn(gauge.transcript()).empty(); }));
+    EXPECT_EQ(state->LinkStatus.load(), LinkStatus::Ok);
+    form.close();
+    const auto closed = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitFor([&] { return !runner.busy() && !form.downloading(); }, 5000));
+    EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::milliseconds(1500));
+    EXPECT_TRUE(form.picture().isNull());
+}
+
 TEST(ScreenshotAgain, ASecondUpdateDoesNotTakeThePreviousDownloadsHundredForItsOwn)
 {
     RecordingPacing pacing;
