@@ -416,11 +416,13 @@ bool Parser::screenText(std::string_view rest)
     return true;
 }
 
+// The gauge writes its reading with a point, whatever locale the process that simulates it
+// runs under.
 std::string formatThickness(float mm)
 {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%.2f", static_cast<double>(mm));
-    return buf;
+    const auto written = std::to_chars(buf, buf + sizeof buf, static_cast<double>(mm), std::chars_format::fixed, 2);
+    return written.ec == std::errc() ? std::string(buf, written.ptr) : std::string("0.00");
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "app/grid_sort.h"
 
+#include "app/cell_values.h"
+
 #include <QCollator>
 #include <QCollatorSortKey>
 
@@ -20,112 +22,7 @@ namespace quilex {
 
 namespace {
 
-// Signed decimal whole number: an optional sign and ASCII digits, nothing else, in 32 bits.
-template <typename Char>
-std::optional<std::int32_t> parseInteger(const Char* text, qsizetype size)
-{
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < size && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    if (i == size)
-        return std::nullopt;
-    std::int64_t value = 0;
-    for (; i < size; ++i) {
-        const auto ch = text[i];
-        if (ch < '0' || ch > '9')
-            return std::nullopt;
-        value = value * 10 + (ch - '0');
-        if (value > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1)
-            return std::nullopt;
-    }
-    if (negative)
-        value = -value;
-    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return static_cast<std::int32_t>(value);
-}
-
-// A thickness in hundredths: the number times 100, written with at most 15 significant digits
-// and read back as a whole number. The 15 digits swallow the binary rounding of the product
-// (12.34 * 100 is 1233.9999999999998), while a third decimal leaves a fraction and fails.
-std::optional<std::int32_t> parseHundredths(const QString& text, const QLocale& locale)
-{
-    bool ok = false;
-    const double value = locale.toDouble(text, &ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    char digits[64];
-    const auto written = std::to_chars(digits, digits + sizeof digits, value * 100.0,
-                                       std::chars_format::general, 15);
-    if (written.ec != std::errc())
-        return std::nullopt;
-    return parseInteger(digits, written.ptr - digits);
-}
-
-// The thickness column's everyday texts, such as "12,34", "0,5" or "-3", read without the
-// locale: with ASCII digits in the locale and no leading zeros, at most seven digits before the
-// separator and two after it, such a text is exactly the hundredths it spells, which is what
-// parseHundredths makes of it too. Anything else is left to parseHundredths. Asking the locale
-// for every cell costs far more than the sort itself when the locale is the system's.
-class PlainHundredths {
-public:
-    explicit PlainHundredths(const QLocale& locale)
-    {
-        const QString point = locale.decimalPoint();
-        usable_ = locale.zeroDigit() == QLatin1String("0") && point.size() == 1 &&
-                  !(point[0] >= u'0' && point[0] <= u'9') && point[0] != u'-';
-        point_ = usable_ ? point[0].unicode() : 0;
-        minus_ = locale.negativeSign() == QLatin1String("-");
-    }
-
-    std::optional<std::int32_t> operator()(const QString& text) const
-    {
-        if (!usable_)
-            return std::nullopt;
-        const char16_t* c = reinterpret_cast<const char16_t*>(text.utf16());
-        const qsizetype size = text.size();
-        qsizetype i = 0;
-        const bool negative = size > 0 && c[0] == u'-';
-        if (negative) {
-            if (!minus_)
-                return std::nullopt;
-            ++i;
-        }
-        const qsizetype wholeStart = i;
-        std::int32_t value = 0;
-        while (i < size && c[i] >= u'0' && c[i] <= u'9')
-            value = value * 10 + (c[i++] - u'0');
-        const qsizetype whole = i - wholeStart;
-        if (whole == 0 || whole > 7 || (whole > 1 && c[wholeStart] == u'0'))
-            return std::nullopt;
-        int decimals = 0;
-        if (i < size) {
-            if (c[i] != point_)
-                return std::nullopt;
-            ++i;
-            while (i < size && decimals < 3 && c[i] >= u'0' && c[i] <= u'9') {
-                value = value * 10 + (c[i++] - u'0');
-                ++decimals;
-            }
-            if (decimals == 0 || decimals > 2 || i != size)
-                return std::nullopt;
-        }
-        for (; decimals < 2; ++decimals)
-            value *= 10;
-        return negative ? -value : value;
-    }
-
-private:
-    bool usable_ = false;
-    bool minus_ = false;
-    char16_t point_ = 0;
-};
-
-QString conversionError(std::span<const QString> texts, int column, int row, ColumnKey kind,
-                        const QLocale& locale, int languageIndex)
+QString conversionError(std::span<const QString> texts, int column, int row, ColumnKey kind, int languageIndex)
 {
     QString name = texts.empty() ? QString() : texts.front().trimmed();
     if (name.isEmpty())
@@ -140,10 +37,10 @@ QString conversionError(std::span<const QString> texts, int column, int row, Col
             .arg(name, QString::number(row), text);
     }
     return (english ? QStringLiteral("Cannot sort by column \"%1\": row %2 holds \"%3\", which is not a "
-                                     "thickness in millimetres with at most two decimals after \"%4\".")
+                                     "thickness in millimetres with at most two decimals after \",\" or \".\".")
                     : QStringLiteral("Невозможно отсортировать по столбцу «%1»: в строке %2 записано «%3», "
-                                     "а это не толщина в миллиметрах с не более чем двумя знаками после «%4»."))
-        .arg(name, QString::number(row), text, locale.decimalPoint());
+                                     "а это не толщина в миллиметрах с не более чем двумя знаками после «,» или «.»."))
+        .arg(name, QString::number(row), text);
 }
 
 // The quicksort that decides where rows with equal keys end up. The left part is pushed on a
@@ -265,43 +162,84 @@ ColumnKey columnKey(int column)
         return ColumnKey::Integer;
     case 3:
         return ColumnKey::Hundredths;
+    case 6:
+        return ColumnKey::Date;
+    case 7:
+        return ColumnKey::Time;
     default:
         return ColumnKey::Text;
     }
 }
 
 std::variant<std::vector<int>, QString> sortedRows(std::span<const QString> texts, int fixed, int column,
-                                                   SortDirection direction, int languageIndex, const QLocale& locale)
+                                                   SortDirection direction, int languageIndex, const QLocale& locale,
+                                                   std::span<const QString> times)
 {
     const int rowCount = static_cast<int>(texts.size());
     if (direction == 0 || fixed <= 0 || rowCount <= fixed || column < 0)
         return std::vector<int>{};
     const int n = rowCount - fixed;
     const ColumnKey kind = columnKey(column);
-
-    QLocale numbers = locale;
-    numbers.setNumberOptions(numbers.numberOptions() | QLocale::RejectGroupSeparator);
+    const CellReader reader(locale);
 
     // Keys are built for every row before anything moves, so a bad cell leaves the table alone.
     std::vector<TMyData> list(static_cast<size_t>(n));
-    if (kind == ColumnKey::Text) {
+    switch (kind) {
+    case ColumnKey::Text: {
         const std::vector<std::int32_t> ranks = textRanks(texts, fixed, n, locale);
         for (int k = 0; k < n; ++k)
             list[static_cast<size_t>(k)] = {fixed + k, ranks[static_cast<size_t>(k)]};
-    } else {
-        const PlainHundredths plainHundredths(locale);
+        break;
+    }
+    case ColumnKey::Date:
+    case ColumnKey::Time: {
+        // By value: the date with its row's time as the tie-break, or the time of day. Cells
+        // that hold no such value come after all that do, among themselves in text order.
+        std::vector<std::optional<std::int64_t>> values(static_cast<size_t>(n));
+        for (int k = 0; k < n; ++k) {
+            const QString& text = texts[static_cast<size_t>(fixed + k)];
+            auto& value = values[static_cast<size_t>(k)];
+            if (kind == ColumnKey::Time) {
+                if (const auto seconds = CellReader::secondsOfDay(text))
+                    value = *seconds;
+            } else if (const auto date = reader.date(text)) {
+                const std::size_t at = static_cast<std::size_t>(fixed + k);
+                const auto seconds = at < times.size() ? CellReader::secondsOfDay(times[at]) : std::nullopt;
+                value = date->toJulianDay() * 86401 + (seconds ? *seconds + 1 : 0);
+            }
+        }
+        std::vector<std::int64_t> distinct;
+        for (const auto& value : values)
+            if (value)
+                distinct.push_back(*value);
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        const auto valued = static_cast<std::int32_t>(distinct.size());
+        std::vector<std::int32_t> ranks;
+        if (std::find(values.begin(), values.end(), std::nullopt) != values.end())
+            ranks = textRanks(texts, fixed, n, locale);
+        for (int k = 0; k < n; ++k) {
+            const auto& value = values[static_cast<size_t>(k)];
+            const std::int32_t key =
+                value ? static_cast<std::int32_t>(std::lower_bound(distinct.begin(), distinct.end(), *value) -
+                                                  distinct.begin())
+                      : valued + ranks[static_cast<size_t>(k)];
+            list[static_cast<size_t>(k)] = {fixed + k, key};
+        }
+        break;
+    }
+    case ColumnKey::Integer:
+    case ColumnKey::Hundredths:
         for (int k = 0; k < n; ++k) {
             const int r = fixed + k;
             const QString& text = texts[static_cast<size_t>(r)];
-            std::optional<std::int32_t> value;
-            if (kind == ColumnKey::Integer)
-                value = parseInteger(text.utf16(), text.size());
-            else if (!(value = plainHundredths(text)))
-                value = parseHundredths(text, numbers);
+            const std::optional<std::int32_t> value =
+                kind == ColumnKey::Integer ? CellReader::wholeNumber(text) : reader.hundredths(text);
             if (!value)
-                return conversionError(texts, column, r, kind, locale, languageIndex);
+                return conversionError(texts, column, r, kind, languageIndex);
             list[static_cast<size_t>(k)] = {r, *value};
         }
+        break;
     }
 
     const bool ascending = direction == 1;
@@ -321,11 +259,18 @@ std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection dire
 {
     if (column < 0 || grid.fixedRows() == 0 || direction == 0)
         return std::nullopt;
-    // The column's texts side by side; a copy of a text only counts a reference.
+    // The column's texts side by side; a copy of a text only counts a reference. Dates take
+    // the time beside them as the tie-break.
     std::vector<QString> texts(static_cast<size_t>(grid.rowCount()));
     for (int r = 0; r < grid.rowCount(); ++r)
         texts[static_cast<size_t>(r)] = grid.cell(column, r);
-    auto sorted = sortedRows(texts, grid.fixedRows(), column, direction, languageIndex, locale);
+    std::vector<QString> times;
+    if (columnKey(column) == ColumnKey::Date && grid.colCount() > TimeColumn) {
+        times.resize(static_cast<size_t>(grid.rowCount()));
+        for (int r = 0; r < grid.rowCount(); ++r)
+            times[static_cast<size_t>(r)] = grid.cell(TimeColumn, r);
+    }
+    auto sorted = sortedRows(texts, grid.fixedRows(), column, direction, languageIndex, locale, times);
     if (auto* error = std::get_if<QString>(&sorted))
         return std::move(*error);
     const std::vector<int>& list = std::get<std::vector<int>>(sorted);

@@ -1,8 +1,9 @@
 #pragma once
 // The archive table's header-click sort. A click on a header cell reverses the one
 // SortDirection of the table and sorts the data rows by the clicked column: numbers as
-// numbers, thicknesses in hundredths of a millimetre, everything else by the collation of the
-// user's locale. Whole rows move, the record number included.
+// numbers, thicknesses in hundredths of a millimetre (with "," or "." before the decimals),
+// dates and times by their value, everything else by the collation of the user's locale.
+// Whole rows move, the record number included.
 
 #include "app/string_grid.h"
 
@@ -31,9 +32,13 @@ using SortDirection = std::int32_t;
 // 1 becomes -1; 0 and -1 become 1.
 SortDirection toggledSortDirection(SortDirection direction);
 
-enum class ColumnKey { Integer, Hundredths, Text };
-// Columns 0, 2, 4 and 5 hold whole numbers, column 3 the thickness, all others text.
+enum class ColumnKey { Integer, Hundredths, Date, Time, Text };
+// Columns 0, 2, 4 and 5 hold whole numbers, column 3 the thickness, 6 the date (in the
+// locale's short date format), 7 the time (hh:mm:ss), all others text. Dates sort with the
+// time of their row as the tie-break; cells that hold no date or time ("NAN") come after all
+// that do.
 ColumnKey columnKey(int column);
+inline constexpr int TimeColumn = 7;
 
 // Sorts the data rows (those below the fixed rows) by one column; direction 1 ascending, any
 // other non-zero value descending, 0 does nothing. Nothing happens without fixed rows or data
@@ -46,10 +51,12 @@ std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection dire
 // The order that sortGrid would leave the data rows in, without moving any, from the texts of
 // the sort column (all RowCount rows, header first) and the number of fixed rows: entry k is
 // the index of the row that ends up as data row k. Empty when sortGrid would do nothing. A
-// sort that moves rows also stores every empty cell of the data rows' ColCount as " ".
+// sort that moves rows also stores every empty cell of the data rows' ColCount as " ". For the
+// date column, times holds the texts of the time column (all rows), the dates' tie-break.
 std::variant<std::vector<int>, QString> sortedRows(std::span<const QString> texts, int fixedRows, int column,
                                                    SortDirection direction, int languageIndex,
-                                                   const QLocale& locale = QLocale::system());
+                                                   const QLocale& locale = QLocale::system(),
+                                                   std::span<const QString> times = {});
 
 enum class HeaderClickOutcome {
     Ignored,       // not the left button, or not over a header cell: nothing changed

@@ -36,11 +36,18 @@ std::optional<QByteArray> sortedProjectBytes(QByteArrayView bytes, int column, S
     std::vector<QString> keys(static_cast<size_t>(rows));
     for (int r = 0; r < rows; ++r)
         keys[static_cast<size_t>(r)] = windows1251::decode(text(column, r));
+    // Dates take the time beside them as the tie-break.
+    std::vector<QString> times;
+    if (columnKey(column) == ColumnKey::Date && cols > TimeColumn) {
+        times.resize(static_cast<size_t>(rows));
+        for (int r = 0; r < rows; ++r)
+            times[static_cast<size_t>(r)] = windows1251::decode(text(TimeColumn, r));
+    }
     const int fixed = rows > 1 ? 1 : 0;
     const bool emptyTable = rows < 2 || text(0, 1).isEmpty();
     std::vector<int> order;
     if (fixed > 0 && !emptyTable) {
-        auto sorted = sortedRows(keys, fixed, column, toggledSortDirection(before), languageIndex, locale);
+        auto sorted = sortedRows(keys, fixed, column, toggledSortDirection(before), languageIndex, locale, times);
         auto* rowsInOrder = std::get_if<std::vector<int>>(&sorted);
         if (!rowsInOrder)
             return std::nullopt;

@@ -1,5 +1,7 @@
 #include "export/spreadsheet_export.h"
 
+#include "app/c_numeric_locale.h"
+#include "app/cell_values.h"
 #include "app/main_window_texts.h"
 #include "export/file_replace.h"
 
@@ -23,66 +25,6 @@ namespace quilex {
 namespace {
 
 // ---- what a typed text becomes ---------------------------------------------------------------
-
-bool isAsciiDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
-// A number as the table writes it: an optional minus sign, digits, and optionally the locale's
-// decimal separator followed by digits. Only texts that a spreadsheet would show again in the
-// very same form count: no leading zeros ("007" would show as 7), no minus zero, no more
-// digits than a double keeps, no group separators, exponents or plus signs.
-struct PlainNumber {
-    double value = 0;
-    int fractionDigits = 0; // digits after the separator, shown again by the cell's format
-};
-
-std::optional<PlainNumber> plainNumber(QStringView text, QStringView minus, QStringView point)
-{
-    QStringView rest = text;
-    bool negative = false;
-    if (!minus.isEmpty() && rest.startsWith(minus)) {
-        negative = true;
-        rest = rest.mid(minus.size());
-    } else if (rest.startsWith(u'-')) {
-        negative = true;
-        rest = rest.mid(1);
-    }
-    QStringView whole = rest;
-    QStringView fraction;
-    const qsizetype at = point.isEmpty() ? -1 : rest.indexOf(point);
-    if (at >= 0) {
-        whole = rest.left(at);
-        fraction = rest.mid(at + point.size());
-        if (fraction.isEmpty())
-            return std::nullopt;
-    }
-    if (whole.isEmpty() || !std::all_of(whole.begin(), whole.end(), isAsciiDigit)
-        || !std::all_of(fraction.begin(), fraction.end(), isAsciiDigit))
-        return std::nullopt;
-    if (whole.size() > 1 && whole.front() == u'0')
-        return std::nullopt;
-    const qsizetype significant = (whole == u"0" ? 0 : whole.size()) + fraction.size();
-    if (significant > 15)
-        return std::nullopt;
-    // At most 15 digits fit a double exactly, and so does every power of ten up to 10^15: the
-    // one division rounds once, to the same double that reading the decimal text gives.
-    std::uint64_t digits = 0;
-    for (QChar c : whole)
-        digits = digits * 10 + std::uint64_t(c.unicode() - u'0');
-    for (QChar c : fraction)
-        digits = digits * 10 + std::uint64_t(c.unicode() - u'0');
-    static constexpr std::array<double, 16> PowersOfTen{1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    double value = double(digits) / PowersOfTen[std::size_t(fraction.size())];
-    if (negative) {
-        if (value == 0)
-            return std::nullopt; // a spreadsheet shows no minus zero
-        value = -value;
-    }
-    return PlainNumber{value, int(fraction.size())};
-}
 
 QString numberFormatFor(int fractionDigits)
 {
@@ -153,39 +95,23 @@ std::optional<QString> spreadsheetDateFormat(const QString& qtFormat, const QLoc
     return out;
 }
 
-// "hh:mm:ss" exactly: two digits each, a time of day.
-std::optional<double> dayFraction(QStringView text)
-{
-    if (text.size() != 8 || text[2] != u':' || text[5] != u':')
-        return std::nullopt;
-    int parts[3] = {};
-    for (int i = 0; i < 3; ++i) {
-        const QChar high = text[3 * i];
-        const QChar low = text[3 * i + 1];
-        if (!isAsciiDigit(high) || !isAsciiDigit(low))
-            return std::nullopt;
-        parts[i] = (high.unicode() - u'0') * 10 + (low.unicode() - u'0');
-    }
-    if (parts[0] > 23 || parts[1] > 59 || parts[2] > 59)
-        return std::nullopt;
-    return ((parts[0] * 60 + parts[1]) * 60 + parts[2]) / 86400.0;
-}
-
-// Reads cell texts as a spreadsheet program reads what is typed in, for one locale whose
-// separators and date format are looked up once.
+// Reads cell texts as a spreadsheet program reads what is typed in: numbers (with "," or "."),
+// dates in the locale's short format and "hh:mm:ss" times become values, each with the format
+// that shows it again as the table shows it; the reading is the table's one reader's.
 class CellTyping {
 public:
     explicit CellTyping(const QLocale& locale)
-        : locale_(locale),
-          minus_(locale.negativeSign()),
-          point_(locale.decimalPoint()),
-          dateFormat_(locale.dateFormat(QLocale::ShortFormat)),
-          spreadsheetDateFormat_(spreadsheetDateFormat(dateFormat_, locale)),
-          twoDigitYears_(dateFormat_.contains(QLatin1String("yy")) && !dateFormat_.contains(QLatin1String("yyyy")))
+        : reader_(locale), spreadsheetDateFormat_(spreadsheetDateFormat(reader_.shortDateFormat(), locale))
     {
     }
 
-    std::optional<PlainNumber> number(QStringView text) const { return plainNumber(text, minus_, point_); }
+    // Only a number the spreadsheet writes again in the same digits: no leading zeros, no
+    // minus zero.
+    std::optional<DecimalNumber> number(QStringView text) const
+    {
+        auto n = reader_.decimal(text);
+        return n && n->canonical ? n : std::nullopt;
+    }
 
     SpreadsheetCell cell(const QString& text) const
     {
@@ -196,9 +122,9 @@ public:
             cell.kind = SpreadsheetCell::Kind::Number;
             cell.value = n->value;
             cell.numberFormat = numberFormatFor(n->fractionDigits);
-        } else if (const auto t = dayFraction(text)) {
+        } else if (const auto t = CellReader::secondsOfDay(text)) {
             cell.kind = SpreadsheetCell::Kind::Time;
-            cell.value = *t;
+            cell.value = *t / 86400.0;
             cell.numberFormat = QStringLiteral("hh:mm:ss");
         } else if (const auto d = dayNumber(text)) {
             cell.kind = SpreadsheetCell::Kind::Date;
@@ -216,26 +142,15 @@ private:
     {
         if (!spreadsheetDateFormat_)
             return std::nullopt;
-        QDate date = locale_.toDate(text, dateFormat_);
-        if (!date.isValid())
-            return std::nullopt;
-        // Two-digit years read as 19xx; the gauge's dates are all after 2000.
-        if (twoDigitYears_ && date.year() < 2000)
-            date = date.addYears(100);
-        if (locale_.toString(date, dateFormat_) != text)
-            return std::nullopt;
+        const auto date = reader_.date(text);
         // Before March 1900 a spreadsheet's day numbers go their own way; no gauge date is there.
-        if (date < QDate(1900, 3, 1) || date > QDate(9999, 12, 31))
+        if (!date || *date < QDate(1900, 3, 1) || *date > QDate(9999, 12, 31))
             return std::nullopt;
-        return double(QDate(1899, 12, 30).daysTo(date));
+        return double(QDate(1899, 12, 30).daysTo(*date));
     }
 
-    QLocale locale_;
-    QString minus_;
-    QString point_;
-    QString dateFormat_;
+    CellReader reader_;
     std::optional<QString> spreadsheetDateFormat_;
-    bool twoDigitYears_;
 };
 
 // ---- the workbook ----------------------------------------------------------------------------
@@ -466,6 +381,8 @@ std::optional<QString> ExportToSpreadsheet(const StringGrid& grid, const QString
     if (!target.prepare())
         return fail(target.errorString());
     {
+        // The workbook library writes its numbers with printf: in C's form, whatever the locale.
+        const CNumericLocale cNumbers;
         Workbook book(QFile::encodeName(target.temporaryPath()));
         if (!book.valid())
             return fail(QStringLiteral("cannot start the workbook"));

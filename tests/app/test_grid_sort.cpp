@@ -1,12 +1,15 @@
 #include "app/grid_sort.h"
 
 #include <QCollator>
+#include <QDate>
+#include <QTime>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -44,6 +47,22 @@ std::vector<QStringList> allRows(const StringGrid& grid)
     return rows;
 }
 
+// The value a date or time cell holds for the reference sort: seconds from the start of the
+// Julian calendar, the row's time added to its date; nothing for a cell that holds none.
+std::optional<qint64> referenceMoment(const StringGrid& grid, int c, int r, const QLocale& locale)
+{
+    const QTime time = QTime::fromString(grid.cell(7, r), QStringLiteral("hh:mm:ss"));
+    if (c == 7)
+        return time.isValid() ? std::optional<qint64>(time.msecsSinceStartOfDay() / 1000) : std::nullopt;
+    const QString format = locale.dateFormat(QLocale::ShortFormat);
+    QDate date = locale.toDate(grid.cell(c, r), format);
+    if (date.isValid() && date.year() < 2000 && !format.contains(QLatin1String("yyyy")))
+        date = date.addYears(100);
+    if (!date.isValid() || locale.toString(date, format) != grid.cell(c, r))
+        return std::nullopt;
+    return date.toJulianDay() * 86401 + (time.isValid() ? time.msecsSinceStartOfDay() / 1000 + 1 : 0);
+}
+
 // The sort written out step by step: keys with QCollator::compare on the texts, the quicksort
 // recursing, and the row moves searching B from the front. The real one must end identically.
 void referenceSort(StringGrid& grid, int c, int d, const QLocale& locale)
@@ -53,18 +72,28 @@ void referenceSort(StringGrid& grid, int c, int d, const QLocale& locale)
     struct Item {
         int row;
         QString text;
-        int number;
+        qint64 number;
+        bool valued; // dates and times: the cell holds one
     };
+    const ColumnKey kind = columnKey(c);
     std::vector<Item> a;
     std::vector<int> b;
     for (int r = f; r < grid.rowCount(); ++r) {
-        Item item{r, {}, 0};
-        if (columnKey(c) == ColumnKey::Text)
+        Item item{r, {}, 0, true};
+        if (kind == ColumnKey::Text) {
             item.text = grid.cell(c, r);
-        else if (columnKey(c) == ColumnKey::Integer)
+        } else if (kind == ColumnKey::Integer) {
             item.number = grid.cell(c, r).toInt();
-        else
-            item.number = qRound(locale.toDouble(grid.cell(c, r)) * 100);
+        } else if (kind == ColumnKey::Date || kind == ColumnKey::Time) {
+            const auto moment = referenceMoment(grid, c, r, locale);
+            item.valued = moment.has_value();
+            item.number = moment.value_or(0);
+            item.text = grid.cell(c, r);
+        } else {
+            QString text = grid.cell(c, r);
+            text.replace(QLatin1Char(','), locale.decimalPoint()).replace(QLatin1Char('.'), locale.decimalPoint());
+            item.number = qRound(locale.toDouble(text) * 100);
+        }
         a.push_back(item);
         b.push_back(r);
     }
@@ -73,7 +102,9 @@ void referenceSort(StringGrid& grid, int c, int d, const QLocale& locale)
     auto compare = [&](const Item& x, const Item& y) {
         const Item& p = d == 1 ? x : y;
         const Item& q = d == 1 ? y : x;
-        if (columnKey(c) == ColumnKey::Text) {
+        if (p.valued != q.valued)
+            return p.valued ? -1 : 1; // what holds no date or time comes after all that do
+        if (kind == ColumnKey::Text || !p.valued) {
             const int s = collator.compare(p.text, q.text);
             return (s > 0) - (s < 0);
         }
@@ -139,8 +170,8 @@ TEST(GridSort, ACellThatDoesNotConvertLeavesTheTableAsItWas)
     };
     const std::vector<Case> cases = {
         {2, "NAN", Russian},     {4, " ", Russian},        {5, "", Russian},
-        {0, "3000000000", Russian}, {3, "12,345", Russian}, {3, "12.34", Russian},
-        {3, "12,34", English},   {3, "1 234,00", Russian}, {3, "nan", English},
+        {0, "3000000000", Russian}, {3, "12,345", Russian}, {3, "12;34", Russian},
+        {3, "12,3,4", English},  {3, "1 234,00", Russian}, {3, "nan", English},
     };
     for (const Case& test : cases) {
         StringGrid grid = archive({{"1", "Сталь", "5920", "1,00", "1", "1", "01.02.2013", "10:00:00"},
@@ -172,9 +203,40 @@ TEST(GridSort, TextsFollowTheLocaleCollationCaseSensitively)
     ASSERT_FALSE(sortGrid(latin, 6, 1, 0, English));
     EXPECT_EQ(column(latin, 6), (QStringList{"a", "A", "b", "B"}));
 
-    StringGrid dates = archive({{"1", "", "", "", "", "", "15.12.2012"}, {"2", "", "", "", "", "", "02.01.2013"}});
+}
+
+TEST(GridSort, DatesAndTimesSortByTheirValueAndNotValuesComeLast)
+{
+    // In text order 05.01.2024 would follow 03.01.2025.
+    StringGrid dates = archive({{"1", "", "", "", "", "", "03.01.2025", "08:00:00"},
+                                {"2", "", "", "", "", "", "NAN", "NAN"},
+                                {"3", "", "", "", "", "", "05.01.2024", "12:00:00"},
+                                {"4", "", "", "", "", "", "05.01.2024", "09:30:00"},
+                                {"5", "", "", "", "", "", "15.12.2012", "NAN"}});
     ASSERT_FALSE(sortGrid(dates, 6, 1, 0, Russian));
-    EXPECT_EQ(column(dates, 6), (QStringList{"02.01.2013", "15.12.2012"}));
+    EXPECT_EQ(column(dates, 0), (QStringList{"5", "4", "3", "1", "2"}));
+    ASSERT_FALSE(sortGrid(dates, 6, -1, 0, Russian));
+    EXPECT_EQ(column(dates, 0), (QStringList{"2", "1", "3", "4", "5"}));
+    ASSERT_FALSE(sortGrid(dates, 7, 1, 0, Russian));
+    EXPECT_EQ(column(dates, 7), (QStringList{"08:00:00", "09:30:00", "12:00:00", "NAN", "NAN"}));
+
+    // The locale's own short format: "1/5/24" is 5 January 2024 in the United States.
+    StringGrid us = archive({{"1", "", "", "", "", "", "12/31/23"}, {"2", "", "", "", "", "", "1/5/24"}});
+    ASSERT_FALSE(sortGrid(us, 6, -1, 0, English));
+    EXPECT_EQ(column(us, 0), (QStringList{"2", "1"}));
+}
+
+TEST(GridSort, ThicknessesWithEitherDecimalSeparatorSortTogether)
+{
+    // A project made in Russia opened elsewhere, and the other way round.
+    for (const QLocale& locale : {Russian, English, QLocale::c()}) {
+        StringGrid grid = archive({{"1", "", "", "12,50"}, {"2", "", "", "9.75"}, {"3", "", "", "10"},
+                                   {"4", "", "", "12.5"}});
+        ASSERT_FALSE(sortGrid(grid, 3, 1, 0, locale)) << locale.name().toStdString();
+        const QStringList order = column(grid, 0);
+        EXPECT_EQ(order.mid(0, 2), (QStringList{"2", "3"})) << locale.name().toStdString();
+        EXPECT_TRUE(order.mid(2).contains("1") && order.mid(2).contains("4")); // equal keys: either order
+    }
 }
 
 TEST(GridSort, RowsMoveWholeAndEmptyCellsBecomeSpaces)
@@ -195,7 +257,8 @@ TEST(GridSort, RowsMoveWholeAndEmptyCellsBecomeSpaces)
 TEST(GridSort, EqualKeysEndWhereTheQuicksortPutsThem)
 {
     QRandomGenerator random(20130201);
-    const QStringList words = {"Сталь", "сталь", "Медь", "ёлка", "Ель", "", "b", "B", "a", "10", "9"};
+    const QStringList words = {"Сталь", "сталь", "Медь", "ёлка", "Ель", "", "b", "B", "a", "10", "9",
+                               "NAN", "05.01.2024", "03.01.2025", "10:00:00", "09:59:59", "5 Jan 2024"};
     for (int round = 0; round < 40; ++round) {
         const int c = random.bounded(10);
         const int d = random.bounded(2) ? 1 : -1;

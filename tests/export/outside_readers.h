@@ -2,6 +2,8 @@
 // Readers that are not ours: openpyxl for workbooks, poppler's pdftotext and pdfinfo for PDF
 // files. Each runs as its own process and hands back plain data.
 
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -80,6 +82,28 @@ inline QJsonObject readWorkbook(const QString& path, const QString& rows = {})
     const ToolRun run = runTool(QStringLiteral("/usr/bin/python3"), args);
     EXPECT_EQ(run.exitCode, 0) << run.err.constData();
     return QJsonDocument::fromJson(run.out).object();
+}
+
+// LibreOffice in headless mode, which is what most Linux users open a workbook with: the first
+// sheet as comma-separated UTF-8 text, each cell as LibreOffice shows it, one list per row.
+inline QList<QStringList> readWorkbookWithLibreOffice(const QString& path, const QString& scratch)
+{
+    const QString profile = QStringLiteral("-env:UserInstallation=file://") + scratch + QStringLiteral("/profile");
+    const ToolRun run = runTool(QStringLiteral("soffice"),
+                                {profile, QStringLiteral("--headless"), QStringLiteral("--norestore"),
+                                 QStringLiteral("--convert-to"), QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"),
+                                 QStringLiteral("--outdir"), scratch, path});
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    QFile csv(scratch + QLatin1Char('/') + QFileInfo(path).completeBaseName() + QStringLiteral(".csv"));
+    EXPECT_TRUE(csv.open(QIODevice::ReadOnly)) << run.out.constData() << run.err.constData();
+    QList<QStringList> rows;
+    for (const QByteArray& line : csv.readAll().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        // No cell of ours holds a comma or a quote once LibreOffice has shown it.
+        rows.append(QString::fromUtf8(line).trimmed().split(QLatin1Char(',')));
+    }
+    return rows;
 }
 
 // pdftotext of one page (from 1), or of all pages when page is 0.

@@ -7,11 +7,14 @@
 #include "support/test_support.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <map>
 #include <random>
 
 #include <sys/stat.h>
@@ -108,7 +111,7 @@ TEST_F(SpreadsheetExport, CellsBecomeWhatASpreadsheetReadsFromTheTypedTexts)
         {"B4", QStringLiteral(" "), "s", "General"},
         {"C4", QJsonValue(), "", ""}, // empty
         {"A4", 3, "n", "0"},
-        {"D4", QStringLiteral("12.50"), "s", "General"}, // the other separator is not a number here
+        {"D4", 12.5, "n", "0.00"}, // a point, as a project made elsewhere holds it, reads too
         {"E4", -4, "n", "0"},
         {"F4", QStringLiteral("-0"), "s", "General"}, // a spreadsheet shows no minus zero
         {"G4", QStringLiteral("31.02.2013"), "s", "General"},
@@ -145,6 +148,68 @@ TEST_F(SpreadsheetExport, TheAreaIsCentredAndItsColumnsFitTheirTexts)
     EXPECT_LT(width("A"), width("E"));
     EXPECT_LT(width("C"), width("B"));
     EXPECT_NEAR(width("I"), 9.14, 0.5); // untouched: a spreadsheet's usual width
+}
+
+// The unzipped parts of a workbook, by name; the one with the time it was made left out.
+std::map<QString, QByteArray> workbookParts(const std::string& path, const TempDir& scratch)
+{
+    const QString folder = qs(scratch.file("parts"));
+    QDir(folder).removeRecursively();
+    const test::ToolRun unzip = test::runTool(QStringLiteral("unzip"), {QStringLiteral("-q"), qs(path),
+                                                                        QStringLiteral("-d"), folder});
+    EXPECT_EQ(unzip.exitCode, 0) << unzip.err.constData();
+    std::map<QString, QByteArray> parts;
+    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString name = QDir(folder).relativeFilePath(file);
+        if (name == QLatin1String("docProps/core.xml"))
+            continue;
+        QFile f(file);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        parts[name] = f.readAll();
+    }
+    return parts;
+}
+
+// The process's locale is the user's (the toolkit sets it from the environment); the C library
+// then writes "12,5" for 12.5. The workbook must come out the same whatever it is, and read
+// right by LibreOffice.
+TEST_F(SpreadsheetExport, TheSameWorkbookUnderEveryProcessLocale)
+{
+    const StringGrid grid = russianTable();
+    const std::string inC = dir.file("c.xlsx");
+    const std::string inRussian = dir.file("ru.xlsx");
+    const char* before = std::setlocale(LC_ALL, nullptr);
+    const std::string saved = before ? before : "C";
+    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    ASSERT_EQ(ExportToSpreadsheet(grid, qs(inC), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)),
+              std::nullopt);
+    ASSERT_NE(std::setlocale(LC_ALL, "ru_RU.UTF-8"), nullptr) << "the ru_RU.UTF-8 locale is not installed";
+    ASSERT_EQ(ExportToSpreadsheet(grid, qs(inRussian), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)),
+              std::nullopt);
+    std::setlocale(LC_ALL, saved.c_str());
+
+    TempDir scratch;
+    const auto c = workbookParts(inC, scratch);
+    const auto russian = workbookParts(inRussian, scratch);
+    ASSERT_FALSE(c.empty());
+    ASSERT_EQ(c.size(), russian.size());
+    for (const auto& [name, bytes] : c) {
+        ASSERT_TRUE(russian.count(name)) << name.toStdString();
+        EXPECT_TRUE(bytes == russian.at(name)) << name.toStdString() << " differs";
+    }
+    const QByteArray sheet1 = russian.at(QStringLiteral("xl/worksheets/sheet1.xml"));
+    EXPECT_TRUE(sheet1.contains("<v>12.5</v>")) << sheet1.constData();
+    EXPECT_FALSE(sheet1.contains("<v>0,")) << sheet1.constData();
+
+    const QList<QStringList> rows = test::readWorkbookWithLibreOffice(qs(inRussian), qs(scratch.path()));
+    ASSERT_GE(rows.size(), 2);
+    ASSERT_GE(rows[1].size(), 8) << rows[1].join(u'|').toStdString();
+    QString thickness = rows[1][3];
+    EXPECT_EQ(thickness.replace(u',', u'.'), QStringLiteral("12.50"));
+    EXPECT_EQ(rows[1][7], QStringLiteral("09:03:00"));
+    EXPECT_EQ(rows[1][2], QStringLiteral("5920"));
 }
 
 TEST_F(SpreadsheetExport, EnglishLocaleAndLanguage)
