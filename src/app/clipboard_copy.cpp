@@ -61,4 +61,17 @@ QString blockText(const StringGrid& grid, const GridRect& rect)
     return text;
 }
 
+QString htmlTable(const StringGrid& grid, const GridRect& rect)
+{
+    QString html = QStringLiteral("<table>");
+    for (int row = rect.Top; row <= rect.Bottom; ++row) {
+        html += QStringLiteral("<tr>");
+        for (int col = rect.Left; col <= rect.Right; ++col)
+            html += QStringLiteral("<td>") + grid.cell(col, row).toHtmlEscaped() + QStringLiteral("</td>");
+        html += QStringLiteral("</tr>");
+    }
+    html += QStringLiteral("</table>");
+    return html;
+}
+
 } // namespace quilex

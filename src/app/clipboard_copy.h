@@ -16,6 +16,14 @@ QString wholeTableText(const StringGrid& grid, const QString& dateHeader);
 // The cells of rect (inclusive), row by row.
 QString blockText(const StringGrid& grid, const GridRect& rect);
 
+// The same cells as an HTML table, one <td> per cell with no extra cells, which a spreadsheet
+// pastes into the right columns whatever the tabs of the plain text line up for.
+QString htmlTable(const StringGrid& grid, const GridRect& rect);
+inline GridRect wholeTable(const StringGrid& grid)
+{
+    return {0, 0, grid.colCount() - 1, grid.rowCount() - 1};
+}
+
 // Ctrl+C copies the whole table when a single cell is selected, else the block.
 inline bool ctrlCCopiesWholeTable(const GridRect& selection)
 {

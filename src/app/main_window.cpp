@@ -12,11 +12,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLibraryInfo>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTranslator>
@@ -243,12 +246,25 @@ void TForm1::Button1Click()
 // ---------------------------------------------------------------------------------------
 // Project files
 
+QString TForm1::inLastFolder(const QString& name) const
+{
+    if (lastFolder_.isEmpty() || QFileInfo(name).isAbsolute())
+        return name;
+    return QDir(lastFolder_).filePath(name);
+}
+
+void TForm1::noteFolderOf(const QString& path)
+{
+    lastFolder_ = QFileInfo(path).absolutePath();
+}
+
 void TForm1::Save2Click()
 {
-    const QString path = saveProjectDialog(this, saveFileName_, ProjectSaveFilter);
+    const QString path = saveProjectDialog(this, inLastFolder(saveFileName_), ProjectSaveFilter);
     if (path.isEmpty())
         return;
     saveFileName_ = path;
+    noteFolderOf(path);
     if (auto failed = saveProject(ArchiveTable, path, languageIndex()))
         showError(*failed);
 }
@@ -257,10 +273,11 @@ void TForm1::Action1Execute(bool fromMenu)
 {
     QString path = openFileName_;
     if (fromMenu) {
-        path = openProjectDialog(this, openFileName_, ProjectOpenFilter);
+        path = openProjectDialog(this, inLastFolder(openFileName_), ProjectOpenFilter);
         if (path.isEmpty())
             return;
         openFileName_ = path;
+        noteFolderOf(path);
     }
     if (auto failed = readProjectFile(path, ArchiveTable, languageIndex()))
         showError(*failed);
@@ -279,24 +296,40 @@ void TForm1::openFromCommandLine(const QStringList& arguments)
 
 bool TForm1::clipboardGuard()
 {
-    if (state_.ArchiveRecordCount.load() != 0)
+    // The table the user sees decides, not whether a download ran in this run: a table opened
+    // from a project file is copied like a downloaded one.
+    if (!ArchiveTable.isEmptyTable())
         return true;
     showError(Text(MainText::TableEmpty));
     return false;
 }
 
+namespace {
+
+// The plain text as it has always gone, and the same cells as an HTML table for spreadsheets.
+void putOnClipboard(const QString& text, const QString& html)
+{
+    auto* data = new QMimeData;
+    data->setText(text);
+    data->setHtml(html);
+    QApplication::clipboard()->setMimeData(data);
+}
+
+} // namespace
+
 void TForm1::Copy1Click()
 {
     if (!clipboardGuard())
         return;
-    QApplication::clipboard()->setText(wholeTableText(ArchiveTable, Text(MainText::HeaderDate)));
+    putOnClipboard(wholeTableText(ArchiveTable, Text(MainText::HeaderDate)), htmlTable(ArchiveTable, wholeTable(ArchiveTable)));
 }
 
 void TForm1::Copy2Click()
 {
     if (!clipboardGuard())
         return;
-    QApplication::clipboard()->setText(blockText(ArchiveTable, ArchiveTable.selection()));
+    const GridRect selection = ArchiveTable.selection();
+    putOnClipboard(blockText(ArchiveTable, selection), htmlTable(ArchiveTable, selection));
 }
 
 void TForm1::StringGrid1KeyDown(int key, Qt::KeyboardModifiers modifiers)

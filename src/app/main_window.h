@@ -47,6 +47,9 @@ public:
     ExchangeRunner& runner() { return runner_; }
     SortDirection sortDirection() const { return SortDirection_; }
     const QString& openDialogFileName() const { return openFileName_; }
+    // The folder of the file last chosen in a file dialog of this run (empty before); the next
+    // dialog starts there, and the print dialog suggests its PDF there.
+    const QString& lastFolder() const { return lastFolder_; }
     TForm2* progressDialog() const { return progress_.get(); }
     TForm3* materialWindow() const { return materialWindow_.get(); }
     TForm5* screenshotWindow() const { return screenshotWindow_.get(); }
@@ -98,6 +101,9 @@ private:
     bool clipboardGuard();
     void layoutButtons();
     static QString runSpreadsheetDialog(QWidget* parent, const QString& initialName);
+    // A dialog's start name in the folder last used, when the name has no folder of its own.
+    QString inLastFolder(const QString& name) const;
+    void noteFolderOf(const QString& path);
 
     ExchangeState& state_;
     ExchangeRunner runner_;
@@ -107,6 +113,7 @@ private:
     QString openFileName_;
     QString saveFileName_;
     QString spreadsheetFileName_;
+    QString lastFolder_;
     std::unique_ptr<TForm2> progress_;
     std::unique_ptr<TForm3> materialWindow_;
     std::unique_ptr<TForm5> screenshotWindow_;

@@ -57,13 +57,14 @@ QString TForm1::runSpreadsheetDialog(QWidget* parent, const QString& initialName
 
 void TForm1::Save1Click()
 {
-    const QString path =
-        saveSpreadsheetDialog(this, spreadsheetFileName_.isEmpty() ? QString::fromUtf16(SpreadsheetInitialFileName)
-                                                                   : spreadsheetFileName_,
-                              QString::fromUtf16(SpreadsheetFilter));
+    const QString path = saveSpreadsheetDialog(
+        this,
+        inLastFolder(spreadsheetFileName_.isEmpty() ? QString::fromUtf16(SpreadsheetInitialFileName) : spreadsheetFileName_),
+        QString::fromUtf16(SpreadsheetFilter));
     if (path.isEmpty())
         return;
     spreadsheetFileName_ = path;
+    noteFolderOf(path);
     if (auto refused = spreadsheetTableCheck(ArchiveTable)) {
         showError(*refused);
         return;
@@ -74,7 +75,7 @@ void TForm1::Save1Click()
 
 void TForm1::Print1Click()
 {
-    showPrintPreview(this, ArchiveTable);
+    showPrintPreview(this, ArchiveTable, lastFolder_);
 }
 void TForm1::N1Click()
 {

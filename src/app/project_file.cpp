@@ -199,10 +199,13 @@ std::variant<ProjectCells, QString> locateCells(QByteArrayView bytes, int langua
     // Every cell takes at least its 4-byte length, which bounds the counts by the file's size
     // before anything is allocated for them. A count of 0 stores no cells, yet the table still
     // gets one row or column for it, and the other count in full: the table is bounded the same
-    // way, or 8 bytes would ask for a table of two thousand million columns.
+    // way, or 8 bytes would ask for a table of two thousand million columns. An empty table of
+    // a sensible size (3 columns and 0 rows is 8 bytes long) is what such a file means, and opens.
+    constexpr qint64 EmptyTableCells = 65536;
     const qint64 cellCount = qint64{cols} * rows;
     const qint64 tableCells = qint64{std::max(cols, 1)} * std::max(rows, 1);
-    if (tableCells > std::max<qint64>((size - ProjectHeaderSize) / ProjectLengthSize, 1)) {
+    const qint64 room = std::max<qint64>((size - ProjectHeaderSize) / ProjectLengthSize, 1);
+    if (tableCells > room && !(cellCount == 0 && tableCells <= EmptyTableCells)) {
         return pick(languageIndex,
                     QStringLiteral("%1 столбцов × %2 строк не помещаются в файл длиной %3 байт"),
                     QStringLiteral("%1 columns x %2 rows cannot fit in a file of %3 bytes"))

@@ -111,6 +111,7 @@ StringGridView::StringGridView(StringGrid& grid, QWidget* parent)
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->viewport()->installEventFilter(this);
+    viewport()->installEventFilter(this);
     setSelectionMode(QAbstractItemView::ContiguousSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -145,10 +146,15 @@ bool StringGridView::cellAtHeader(int x, int& column) const
 
 bool StringGridView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    // What counts is where the button is released, not where it was pressed: the release goes
+    // to the widget that took the press, so its position is looked at over the header.
+    if ((watched == horizontalHeader()->viewport() || watched == viewport()) &&
+        event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
+        QWidget* header = horizontalHeader()->viewport();
+        const QPoint at = header->mapFromGlobal(mouse->globalPosition().toPoint());
         int column = -1;
-        if (cellAtHeader(int(mouse->position().x()), column))
+        if (horizontalHeader()->isVisible() && header->rect().contains(at) && cellAtHeader(at.x(), column))
             Q_EMIT headerReleased(mouse->button(), column, 0);
     }
     return QTableView::eventFilter(watched, event);

@@ -108,6 +108,7 @@ void BMTreadUSB::ShowStatus()
         if (StatusLabel)
             StatusLabel->setLabelText(QString());
         break;
+    case LinkStatus::NoLibrary:
     case LinkStatus::NoDevice:
     case LinkStatus::LinkError:
         if (StatusLabel)
@@ -119,7 +120,7 @@ void BMTreadUSB::ShowStatus()
         state_.pacing.pauseMs(NoDataDisplayPauseMs);
         return;
     default:
-        break; // NoLibrary has no text of its own: the label keeps what it shows
+        break;
     }
     const std::uint8_t mode = state_.ExchangeMode.load();
     if (ProgressDialog) {

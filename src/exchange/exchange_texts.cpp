@@ -58,6 +58,9 @@ const TextPair* modeLabel(int mode)
 const TextPair* linkStatusLabel(LinkStatus status)
 {
     switch (status) {
+    // Without the libusb library and without a driver device there is no gauge to be found
+    // either: the user is asked to check the connection as when none is on the bus.
+    case LinkStatus::NoLibrary:
     case LinkStatus::NoDevice: return &CheckConnectionLabel;
     case LinkStatus::LinkError: return &LinkErrorLabel;
     case LinkStatus::NoData: return &NoDataLabel;

@@ -36,7 +36,7 @@ const TextPair* modeTitle(int mode);
 // The status label for an exchange mode, or nullptr where the mode leaves the label as it is.
 // Mode 10 ends with "Ready" (it also hides the gauge bar); mode 7 first shows its own text.
 const TextPair* modeLabel(int mode);
-// The status label for a link status, or nullptr for Ok and NoLibrary (no text of their own).
+// The status label for a link status, or nullptr for Ok (no text of its own).
 const TextPair* linkStatusLabel(LinkStatus status);
 
 } // namespace quilex::exchange_texts

@@ -20,10 +20,30 @@ QString systemError(const char* what, int error)
     return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(error)));
 }
 
+// The file a name finally stands for: a symbolic link is followed to its target, link after
+// link (a target that does not exist yet included), so that saving over a link writes the file
+// it points to and leaves the link in place. A loop of links is left as it is, and fails later.
+QString throughLinks(const QString& path)
+{
+    QString current = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        const QFileInfo info(current);
+        if (!info.isSymLink())
+            return current;
+        char target[4096];
+        const ssize_t n = ::readlink(QFile::encodeName(current).constData(), target, sizeof target - 1);
+        if (n <= 0)
+            return current;
+        const QString next = QFile::decodeName(QByteArray(target, n));
+        current = QFileInfo(next).isAbsolute() ? next : info.path() + QLatin1Char('/') + next;
+    }
+    return path;
+}
+
 } // namespace
 
 ReplacingFile::ReplacingFile(QString path)
-    : path_(std::move(path))
+    : path_(throughLinks(path))
 {
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // Writing a file so that a failure never leaves half of it behind: the new content goes to a
 // temporary file in the same folder, which takes the target's name only when it is complete.
+// A name that is a symbolic link is written through: the file it points to is replaced, the
+// link stays.
 
 #include <QString>
 

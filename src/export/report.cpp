@@ -3,6 +3,7 @@
 #include "app/main_window_texts.h"
 #include "export/file_replace.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -13,6 +14,7 @@
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cmath>
@@ -265,17 +267,31 @@ bool writeReportPdf(const StringGrid& grid, const QString& path, QString* error)
     return true;
 }
 
-void showPrintPreview(QWidget* parent, const StringGrid& grid)
+QString reportDocumentName(const QString& titleText, const QDateTime& moment)
+{
+    return titleText + moment.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
+}
+
+void showPrintPreview(QWidget* parent, const StringGrid& grid, const QString& folder)
 {
     try {
-        auto form = std::make_unique<TForm6>(grid);
+        const QDateTime now = QDateTime::currentDateTime();
+        auto form = std::make_unique<TForm6>(grid, now);
         QPrinter printer(QPrinter::HighResolution);
         setUpReportPage(printer);
         printer.setCopyCount(1);
         printer.setDuplex(QPrinter::DuplexNone);
         printer.setPrintRange(QPrinter::AllPages);
         printer.setPaperSource(QPrinter::Auto);
-        printer.setDocName(form->title());
+        printer.setDocName(reportDocumentName(Text(MainText::ArchiveTitle), now));
+        // The print dialog suggests its PDF in the current folder (when it lies in the home
+        // folder): for as long as the preview is open, that is the folder the user last used.
+        const QString before = QDir::currentPath();
+        const bool moved = !folder.isEmpty() && QDir::setCurrent(folder);
+        const auto back = qScopeGuard([&] {
+            if (moved)
+                QDir::setCurrent(before);
+        });
         QPrintPreviewDialog dialog(&printer, parent);
         // Called for the preview and again for every print from it; each call lays the pages
         // out afresh from line 0, so every printout is the same.

@@ -122,6 +122,11 @@ bool writeReportPdf(const StringGrid& grid, const QString& path, QString* error 
 // Print1Click: builds a report form from the table and shows its pages in a modal print
 // preview, from which the user prints them. Any failure ends the command quietly; the table
 // is only read.
-void showPrintPreview(QWidget* parent, const StringGrid& grid);
+void showPrintPreview(QWidget* parent, const StringGrid& grid, const QString& folder = QString());
+
+// The print job's name, which the print dialog also suggests as the name of a PDF: the title
+// text and the full date and time, with no dot in it (the dialog would cut the name at its
+// last dot) and no colon, so that two reports of one day never share a name.
+QString reportDocumentName(const QString& titleText, const QDateTime& moment);
 
 } // namespace quilex

@@ -349,8 +349,8 @@ QStringList spreadsheetNameFilters()
 
 QString spreadsheetFileNameForType(const QString& fileName, int filterIndex)
 {
-    const QString extension = filterIndex == 2 ? QStringLiteral(".xlsx") : QStringLiteral(".xls");
-    if (fileName.contains(extension, Qt::CaseSensitive))
+    const QString extension = QStringLiteral(".xlsx");
+    if (filterIndex != 1 || fileName.contains(extension, Qt::CaseSensitive))
         return fileName;
     return fileName + extension;
 }

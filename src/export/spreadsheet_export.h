@@ -24,19 +24,21 @@ namespace quilex {
 inline constexpr int RowsPerSheet = 65535;
 inline constexpr int SheetAreaRows = 65536;
 
-// The save dialog's start name and its file types, 1-based: 1 "Exel 2003", 2 "Exel 2007",
-// 3 "All Files". The spelling is the one users have always seen.
-inline constexpr char16_t SpreadsheetInitialFileName[] = u"Arhive.xls";
-inline constexpr char16_t SpreadsheetFilter[] = u"Exel 2003|*.xls|Exel 2007|*.xlsx|All Files|*.*";
+// The save dialog's start name and its file types, 1-based: 1 "Exel 2007", 2 "All Files". The
+// spelling is the one users have always seen. The workbook is always Excel 2007 and later
+// (Office Open XML): a type that promised the old binary format under a .xls name would be a
+// file spreadsheet programs open only after a warning about its format.
+inline constexpr char16_t SpreadsheetInitialFileName[] = u"Arhive.xlsx";
+inline constexpr char16_t SpreadsheetFilter[] = u"Exel 2007|*.xlsx|All Files|*.*";
 
 // The same three types as QFileDialog name filters ("Exel 2003 (*.xls)", ...), in order; the
 // selected type's 1-based index is its position in this list plus one.
 QStringList spreadsheetNameFilters();
 
-// The dialog's file name after the user picks file type filterIndex (1-based): ".xlsx" for type
-// 2, ".xls" for any other. The extension is appended unless the name already contains it
-// anywhere (case-sensitive); nothing is ever removed, so "Arhive.xls" becomes
-// "Arhive.xls.xlsx" for type 2 and "Arhive.xlsx" stays as it is for type 1.
+// The dialog's file name after the user picks file type filterIndex (1-based): for the workbook
+// type ".xlsx" is appended unless the name already contains it anywhere (case-sensitive);
+// nothing is ever removed, so "Arhive.xls" becomes "Arhive.xls.xlsx". "All Files" leaves the
+// name as it is.
 QString spreadsheetFileNameForType(const QString& fileName, int filterIndex);
 
 // The check made after the dialog: "Архив не считан!" / "Archive not read!" in the language in

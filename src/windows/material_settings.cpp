@@ -42,6 +42,14 @@ class MaterialCellDelegate final : public QStyledItemDelegate {
 public:
     MaterialCellDelegate(TForm3& form, QObject* parent) : QStyledItemDelegate(parent), form_(form) {}
 
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        const QString before = index.data(Qt::EditRole).toString();
+        QStyledItemDelegate::setModelData(editor, model, index);
+        if (index.data(Qt::EditRole).toString() != before)
+            form_.noteEdited();
+    }
+
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override
     {
         auto* editor = new QLineEdit(parent);
@@ -84,9 +92,31 @@ private:
 
 } // namespace
 
+namespace {
+
+TForm3::UnloadedEdits askWithABox(QWidget* parent)
+{
+    // No owner window, as every message box of the program; the parent only centres it.
+    (void)parent;
+    QMessageBox box(QMessageBox::Question, Text(wt::MaterialsCaption), Text(wt::UnloadedEditsQuestion));
+    QPushButton* load = box.addButton(Text(wt::MaterialsLoadButton), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(Text(wt::DiscardEditsButton), QMessageBox::DestructiveRole);
+    QPushButton* keep = box.addButton(Text(wt::KeepEditingButton), QMessageBox::RejectRole);
+    box.setDefaultButton(load);
+    box.setEscapeButton(keep);
+    box.exec();
+    if (box.clickedButton() == load)
+        return TForm3::UnloadedEdits::Load;
+    if (box.clickedButton() == discard)
+        return TForm3::UnloadedEdits::Discard;
+    return TForm3::UnloadedEdits::KeepEditing;
+}
+
+} // namespace
+
 TForm3::TForm3(ExchangeRunner& runner, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      runner_(runner), grid_(3, MaterialRows + 1, 1, 1)
+      askAboutUnloadedEdits(askWithABox), runner_(runner), grid_(3, MaterialRows + 1, 1, 1)
 {
     // FormCreate: caption, rows, the gauge bar shown, header cells, button.
     setWindowTitle(Text(wt::MaterialsCaption));
@@ -155,6 +185,7 @@ bool TForm3::startExchange(std::uint8_t mode)
     if (!runner_.start(mode, gaugeTarget(), nullptr, labelTarget(), &grid_))
         return false;
     reporting_ = true;
+    writing_ = mode == Mode::WriteMaterials;
     return true;
 }
 
@@ -178,6 +209,20 @@ void TForm3::Button1Click()
 
 void TForm3::done(int result)
 {
+    // Edits that would be lost with the window: asked about first, unless a write of them is
+    // already under way.
+    if (edited_ && !(reporting_ && writing_) && askAboutUnloadedEdits) {
+        switch (askAboutUnloadedEdits(this)) {
+        case UnloadedEdits::KeepEditing:
+            return;
+        case UnloadedEdits::Load:
+            Button1Click();
+            return; // the window stays open to show how the load went
+        case UnloadedEdits::Discard:
+            edited_ = false;
+            break;
+        }
+    }
     // An exchange behind a hidden dialog could retry for ever (a gauge that does not answer
     // looks, for a while, like one that is slow) and keep every other exchange from starting:
     // closing the dialog gives it up, whatever the link shows at this moment. A write that has
@@ -202,9 +247,15 @@ void TForm3::setLabelText(const QString& text)
     Label1->setText(text);
 }
 
-void TForm3::exchangeFinished(ExchangeOutcome)
+void TForm3::exchangeFinished(ExchangeOutcome outcome)
 {
+    if (!reporting_)
+        return; // another window's exchange
+    // A read that filled the grid, or a write that loaded it whole, leaves nothing unloaded.
+    if (outcome == ExchangeOutcome::Completed)
+        edited_ = false;
     reporting_ = false;
+    writing_ = false;
 }
 
 bool TForm3::filterCharacter(int column, QChar character)
@@ -238,6 +289,7 @@ void TForm3::editTextChanged(QLineEdit* editor, int column, int gridRow, const Q
     // The cell takes the text, and the editor shows it all selected: the next character typed
     // replaces the whole text.
     grid_.setCell(column, gridRow, text);
+    noteEdited();
     editor->setText(text);
     editor->selectAll();
 }

@@ -11,6 +11,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -46,8 +48,16 @@ public:
     void Button1Click();
 
     // Ends the modal display; the dialog only hides. An exchange of this dialog still running
-    // is given up (see the .cpp).
+    // is given up (see the .cpp). Edits never loaded into the gauge are asked about first.
     void done(int result) override;
+
+    // What to do with edits that were never loaded into the gauge when the dialog is closed.
+    enum class UnloadedEdits { Load, Discard, KeepEditing };
+    using UnloadedEditsQuestion = std::function<UnloadedEdits(QWidget* parent)>;
+    UnloadedEditsQuestion askAboutUnloadedEdits;
+    // The user changed a name or a speed since the table was last read or loaded.
+    bool hasUnloadedEdits() const { return edited_; }
+    void noteEdited() { edited_ = true; }
 
     // GaugeTarget, LabelTarget
     void setGaugePosition(int percent) override;
@@ -75,6 +85,8 @@ private:
     StringGrid grid_;
     // An exchange of this dialog has started and has not yet ended.
     bool reporting_ = false;
+    bool writing_ = false;
+    bool edited_ = false;
     bool showingWarning_ = false;
 };
 

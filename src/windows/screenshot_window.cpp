@@ -29,12 +29,12 @@ constexpr int WatchIntervalMs = 500;
 
 QString choosePictureFile(QWidget* parent, const QString& current)
 {
+    // A save dialog: the pictures are written to the file, which need not exist yet.
     QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    // The name may be typed: the file need not exist yet.
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters({QStringLiteral("All (*.bmp *.png *.jpg *.jpeg *.gif *.ico)"),
-                           QStringLiteral("Bitmaps (*.bmp)"), QStringLiteral("All files (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("bmp"));
+    dialog.setNameFilters({QStringLiteral("Bitmaps (*.bmp)"), QStringLiteral("All files (*)")});
     if (!current.isEmpty())
         dialog.selectFile(current);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -209,9 +209,15 @@ void TForm5::CheckBox1Click()
 {
     if (!CheckBox1->isChecked())
         return; // unticking keeps the name
-    const QString chosen = pictureFileDialog ? pictureFileDialog(this, fileName_) : QString();
+    QString chosen = pictureFileDialog ? pictureFileDialog(this, fileName_) : QString();
+    // A name typed without an ending gets the bitmap's.
+    if (!chosen.isEmpty() && QFileInfo(chosen).suffix().isEmpty())
+        chosen += QStringLiteral(".bmp");
     if (!chosen.isEmpty())
         fileName_ = chosen;
+    // No name, now or before: the box would promise saves that cannot happen.
+    if (fileName_.isEmpty())
+        CheckBox1->setChecked(false);
 }
 
 void TForm5::done(int result)

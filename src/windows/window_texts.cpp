@@ -12,6 +12,11 @@ const TextPair MaterialsHeaderSpeed{u"Скорость звука, м/с", u"Spe
 const TextPair MaterialsLoadButton{u"Загрузить в прибор", u"Load into the device"}; // Button1
 const TextPair DigitsOnlyMessage{u"Вводить только цифры!", u"Enter only the numbers"}; // warning text
 const TextPair DigitsOnlyCaption{u"Предупреждение", u"Warning"}; // warning caption
+const TextPair UnloadedEditsQuestion{
+    u"Изменённые названия и скорости звука не загружены в прибор. Загрузить их перед закрытием окна?",
+    u"The changed names and speeds of sound have not been loaded into the gauge. Load them before closing the window?"};
+const TextPair DiscardEditsButton{u"Закрыть без загрузки", u"Close without loading"};
+const TextPair KeepEditingButton{u"Отмена", u"Cancel"};
 // screenshot window
 const TextPair ScreenshotCaption{u"Скриншот", u"Screenshot"}; // window caption
 const TextPair ScreenshotUpdateButton{u"Обновить", u"Update"}; // Button1

@@ -15,6 +15,11 @@ extern const TextPair MaterialsHeaderSpeed;
 extern const TextPair MaterialsLoadButton;
 extern const TextPair DigitsOnlyMessage;
 extern const TextPair DigitsOnlyCaption;
+// The question when the dialog is closed with edits that were never loaded into the gauge
+// (captioned as the window, its first answer the load button's text).
+extern const TextPair UnloadedEditsQuestion;
+extern const TextPair DiscardEditsButton;
+extern const TextPair KeepEditingButton;
 
 // Screenshot window
 extern const TextPair ScreenshotCaption;

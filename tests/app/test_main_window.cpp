@@ -1,8 +1,10 @@
 // The main window with its real widgets on the offscreen platform, the simulated gauge and
 // real files.
 
+#include "app/archive_columns.h"
 #include "app/main_window.h"
 #include "app/main_window_texts.h"
+#include "app/project_file.h"
 #include "app/texts.h"
 #include "exchange/progress_dialog.h"
 #include "windows/help_window.h"
@@ -16,6 +18,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -176,6 +179,33 @@ TEST_F(MainWindow, ClipboardGuardAndCopies)
     const QString block = QApplication::clipboard()->text();
     EXPECT_EQ(block.count("\r\n"), 2);
     EXPECT_EQ(block.split("\r\n")[0], w->archiveTable().cell(2, 1) + "\t" + w->archiveTable().cell(3, 1));
+    // The same cells as an HTML table, one cell each, for a spreadsheet to paste.
+    const QString html = QApplication::clipboard()->mimeData()->html();
+    EXPECT_EQ(html.count("<tr>"), 2);
+    EXPECT_EQ(html.count("<td>"), 4);
+    EXPECT_TRUE(html.contains("<td>" + w->archiveTable().cell(3, 2).toHtmlEscaped() + "</td>"));
+}
+
+// A table opened from a project file is copied in a run that downloaded nothing: the guard
+// looks at the table the user sees.
+TEST_F(MainWindow, ATableOpenedFromAProjectIsCopiedWithoutADownload)
+{
+    SimGauge gauge(Transport::Usb, "records=3");
+    auto w = windowOn(gauge);
+    TempDir dir;
+    StringGrid table;
+    writeArchiveHeader(table, 0);
+    table.setRowCount(2);
+    table.setRow(1, {"1", "Сталь & <медь>", "5920", "12,50", "3", "1", "07.05.2013", "09:03:00"});
+    const QString path = QString::fromStdString(dir.file("a.qlx"));
+    ASSERT_FALSE(saveProject(table, path, 0));
+    w->openFromCommandLine({path});
+    MessageBoxAnswerer answerer;
+    w->Copy1Click();
+    EXPECT_TRUE(answerer.seen.empty());
+    EXPECT_TRUE(QApplication::clipboard()->text().contains("Сталь & <медь>\t5920"));
+    EXPECT_TRUE(QApplication::clipboard()->mimeData()->html().contains("<td>Сталь &amp; &lt;медь&gt;</td>"));
+    EXPECT_EQ(state->ArchiveRecordCount.load(), 0);
 }
 
 TEST_F(MainWindow, HeaderClicksSort)
@@ -210,6 +240,17 @@ TEST_F(MainWindow, HeaderClicksSort)
     ASSERT_EQ(answerer.seen.size(), 1u);
     EXPECT_TRUE(answerer.seen[0].text.contains("NAN"));
     EXPECT_EQ(t.cell(0, 1), "1");
+    t.setCell(2, 2, "5920");
+
+    // Where the button goes up counts, not where it went down: pressed on the header and
+    // released over a data row is no click; pressed in the body and released on a header is.
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(overNumber.x(), header->height() + 30));
+    EXPECT_EQ(w->sortDirection(), -1);
+    const QPoint numberFromBody(header->sectionViewportPosition(4) + 5, -header->height() / 2);
+    QTest::mouseRelease(w->grid()->viewport(), Qt::LeftButton, {}, numberFromBody);
+    EXPECT_EQ(w->sortDirection(), 1);
+    QTest::mouseRelease(w->grid()->viewport(), Qt::LeftButton, {}, QPoint(overNumber.x(), 10));
+    EXPECT_EQ(w->sortDirection(), 1); // a release in the body is no header click
 }
 
 TEST_F(MainWindow, SaveAndOpenProjectsThroughTheDialogs)
@@ -270,7 +311,7 @@ TEST_F(MainWindow, SpreadsheetExportFromTheMenu)
     SimGauge gauge(Transport::Usb, "records=6");
     auto w = windowOn(gauge);
     TempDir dir;
-    const QString path = QString::fromStdString(dir.file("Arhive.xls"));
+    const QString path = QString::fromStdString(dir.file("Arhive.xlsx"));
     QStringList asked;
     w->saveSpreadsheetDialog = [&](QWidget*, const QString& initial, const QString& filter) {
         asked << initial << filter;
@@ -280,7 +321,7 @@ TEST_F(MainWindow, SpreadsheetExportFromTheMenu)
     w->Save1Click(); // nothing read yet: refused after the dialog
     ASSERT_EQ(answerer.seen.size(), 1u);
     EXPECT_EQ(answerer.seen[0].text, "Архив не считан!");
-    EXPECT_EQ(asked, (QStringList{"Arhive.xls", "Exel 2003|*.xls|Exel 2007|*.xlsx|All Files|*.*"}));
+    EXPECT_EQ(asked, (QStringList{"Arhive.xlsx", "Exel 2007|*.xlsx|All Files|*.*"}));
     EXPECT_FALSE(QFile::exists(path));
 
     w->Button1Click();

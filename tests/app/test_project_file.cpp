@@ -124,7 +124,7 @@ TEST(ProjectFile, ABrokenFileIsRefusedAndTheTableStaysAsItWas)
         // A count of 0 holds no cells but would still give the table the other count in full.
         {le32(0x7FFFFFFF) + le32(0), "cannot fit"},
         {le32(0) + le32(0x7FFFFFFF), "cannot fit"},
-        {le32(3) + le32(0) + le32(0), "cannot fit"},
+        {le32(70000) + le32(0), "cannot fit"},
         {le32(1) + le32(2) + le32(-5) + le32(0), "negative length"},
         {le32(1) + le32(2) + le32(3) + "abc" + QByteArray(3, '\0'), "ends early, at cell (0, 1)"},
         {le32(1) + le32(2) + le32(0) + le32(9) + "abcd", "runs past the end"},
@@ -150,6 +150,19 @@ TEST(ProjectFile, ABrokenFileIsRefusedAndTheTableStaysAsItWas)
     EXPECT_TRUE(missing->contains(QStringLiteral("cannot be opened")));
     EXPECT_TRUE(readProjectFile(dir.path(), grid, 1)); // a folder
     EXPECT_EQ(snapshot(grid), snapshot(filledTable()));
+}
+
+// 3 columns and 0 rows is the file an empty table of three columns makes: 8 bytes that open
+// as a table of three columns and one row.
+TEST(ProjectFile, AnEmptyTableOfAFewColumnsOpens)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("empty.qlx");
+    writeBytes(path, le32(3) + le32(0));
+    StringGrid grid = filledTable();
+    EXPECT_EQ(readProjectFile(path, grid, 1), std::nullopt);
+    EXPECT_EQ(grid.colCount(), 3);
+    EXPECT_EQ(grid.rowCount(), 1);
 }
 
 TEST(ProjectFile, CountsFromTheFileFollowTheTableRules)

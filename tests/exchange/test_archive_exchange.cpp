@@ -179,6 +179,9 @@ TEST_P(ArchiveRead, CancelWithoutAGaugeEndsAtTheNextConnection)
     EXPECT_EQ(recorder.modes().front(), 0);
     EXPECT_EQ(recorder.modes().back(), 10);
     EXPECT_EQ(state.LinkStatus.load(), LinkStatus::NoLibrary);
+    // No library and no driver device: the user is told to check the connection, not left with
+    // the title alone.
+    EXPECT_NE(std::find(recorder.labels.begin(), recorder.labels.end(), "Проверьте подключение"), recorder.labels.end());
     const auto pauses = pacing.pausesMs();
     EXPECT_NE(std::find(pauses.begin(), pauses.end(), 1000), pauses.end());
     EXPECT_EQ(recorder.dialogCloses, 1);

@@ -401,18 +401,18 @@ TEST_F(SpreadsheetExport, FailuresLeaveNothingBehindAndSayExportFailed)
 
 TEST(SaveDialog, FilterTypeChangeAndTableCheck)
 {
-    EXPECT_EQ(QString::fromUtf16(SpreadsheetFilter), QStringLiteral("Exel 2003|*.xls|Exel 2007|*.xlsx|All Files|*.*"));
-    EXPECT_EQ(spreadsheetNameFilters(), (QStringList{QStringLiteral("Exel 2003 (*.xls)"), QStringLiteral("Exel 2007 (*.xlsx)"),
-                                                     QStringLiteral("All Files (*.*)")}));
-    EXPECT_EQ(QString::fromUtf16(SpreadsheetInitialFileName), QStringLiteral("Arhive.xls"));
+    // The workbook type is the first and the one selected; no type promises the old binary format.
+    EXPECT_EQ(QString::fromUtf16(SpreadsheetFilter), QStringLiteral("Exel 2007|*.xlsx|All Files|*.*"));
+    EXPECT_EQ(spreadsheetNameFilters(), (QStringList{QStringLiteral("Exel 2007 (*.xlsx)"), QStringLiteral("All Files (*.*)")}));
+    EXPECT_EQ(QString::fromUtf16(SpreadsheetInitialFileName), QStringLiteral("Arhive.xlsx"));
 
     // Appends unless the extension is anywhere in the name; never removes anything.
-    EXPECT_EQ(spreadsheetFileNameForType("/home/u/Arhive.xls", 2), QStringLiteral("/home/u/Arhive.xls.xlsx"));
+    EXPECT_EQ(spreadsheetFileNameForType("/home/u/Arhive.xls", 1), QStringLiteral("/home/u/Arhive.xls.xlsx"));
     EXPECT_EQ(spreadsheetFileNameForType("/home/u/Arhive.xlsx", 1), QStringLiteral("/home/u/Arhive.xlsx"));
-    EXPECT_EQ(spreadsheetFileNameForType("/home/u/Arhive", 1), QStringLiteral("/home/u/Arhive.xls"));
-    EXPECT_EQ(spreadsheetFileNameForType("/home/u/Arhive", 3), QStringLiteral("/home/u/Arhive.xls"));
-    EXPECT_EQ(spreadsheetFileNameForType("/a.xls.d/Arhive", 1), QStringLiteral("/a.xls.d/Arhive")); // substring rule
-    EXPECT_EQ(spreadsheetFileNameForType("/home/u/Arhive.XLSX", 2), QStringLiteral("/home/u/Arhive.XLSX.xlsx"));
+    EXPECT_EQ(spreadsheetFileNameForType("/home/u/Arhive", 1), QStringLiteral("/home/u/Arhive.xlsx"));
+    EXPECT_EQ(spreadsheetFileNameForType("/home/u/Arhive", 2), QStringLiteral("/home/u/Arhive"));
+    EXPECT_EQ(spreadsheetFileNameForType("/a.xlsx.d/Arhive", 1), QStringLiteral("/a.xlsx.d/Arhive")); // substring rule
+    EXPECT_EQ(spreadsheetFileNameForType("/home/u/Arhive.XLSX", 1), QStringLiteral("/home/u/Arhive.XLSX.xlsx"));
 
     StringGrid grid(8, 9);
     grid.setCell(1, 1, QStringLiteral("Сталь")); // data, but no number in row 1

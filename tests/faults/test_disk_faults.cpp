@@ -8,6 +8,7 @@
 #include "app/archive_columns.h"
 #include "app/project_file.h"
 #include "app/texts.h"
+#include "export/report.h"
 #include "export/spreadsheet_export.h"
 #include "support/sim_gauge.h"
 #include "windows/screenshot_window.h"
@@ -31,6 +32,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -430,3 +432,45 @@ INSTANTIATE_TEST_SUITE_P(Matrix, DiskFault, ::testing::ValuesIn(allCells()), [](
     return std::string(writerName(info.param.writer)) + "_" + placeName(info.param.place) + "_" +
            (info.param.language ? "English" : "Russian");
 });
+
+// A name that is a symbolic link, as users keep "latest.xlsx -> reports/2026-12.xlsx": every
+// save writes the file the link points to, and the link stays a link.
+TEST(SymbolicLinks, EverySaveWritesThroughTheLink)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkdir(dir.file("reports").c_str(), 0700), 0);
+    StringGrid table;
+    writeArchiveHeader(table, 0);
+    table.setRowCount(2);
+    table.setRow(1, {"1", "Сталь", "5920", "12,50", "3", "1", "07.05.2013", "09:03:00"});
+    struct Save {
+        const char* name;
+        std::function<bool(const QString&)> write;
+    };
+    const Save saves[] = {
+        {"project.qlx", [&](const QString& p) { return !saveProject(table, p, 0); }},
+        {"book.xlsx", [&](const QString& p) { return !ExportToSpreadsheet(table, p, QStringLiteral("Архив ")); }},
+        {"report.pdf", [&](const QString& p) { return writeReportPdf(table, p, nullptr); }},
+    };
+    for (const Save& save : saves) {
+        SCOPED_TRACE(save.name);
+        const std::string target = dir.file(std::string("reports/") + save.name);
+        const std::string link = dir.file(save.name);
+        {
+            std::ofstream old(target);
+            old << "old";
+        }
+        ASSERT_EQ(::symlink((std::string("reports/") + save.name).c_str(), link.c_str()), 0);
+        ASSERT_TRUE(save.write(QString::fromStdString(link)));
+        struct stat st {};
+        ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link was replaced by a file";
+        ASSERT_EQ(::stat(target.c_str(), &st), 0);
+        EXPECT_GT(st.st_size, 3) << "the file the link points to was not written";
+        // Nothing left beside it.
+        EXPECT_TRUE(QDir(QString::fromStdString(dir.file("reports")))
+                        .entryList(QDir::Hidden | QDir::Files | QDir::NoDotAndDotDot)
+                        .filter(QStringLiteral("~"))
+                        .isEmpty());
+    }
+}

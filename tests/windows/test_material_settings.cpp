@@ -350,3 +350,59 @@ TEST(MaterialSettingsCutOff, AWriteWhoseChunkFailsIsToldAsAFailure)
     EXPECT_EQ(form.Label1->text(), "Ошибка связи");
     EXPECT_NE(form.Label1->text(), "Готово");
 }
+
+// Edits that never reached the gauge are not dropped without a question when the dialog is
+// closed: the user may load them, close without them, or go on editing.
+TEST(MaterialSettingsEdits, ClosingWithUnloadedEditsAsksFirst)
+{
+    RecordingPacing pacing;
+    SimGauge gauge(Transport::Usb);
+    auto state = gauge.makeState(pacing);
+    ExchangeRunner runner(*state);
+    TForm3 form(runner);
+    form.show();
+    startRead(runner, form);
+    ASSERT_TRUE(waitFor([&] { return exchangeOver(runner, form); }));
+    std::vector<TForm3::UnloadedEdits> answers;
+    int asked = 0;
+    form.askAboutUnloadedEdits = [&](QWidget*) {
+        ++asked;
+        const auto answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    };
+    form.close(); // nothing edited: no question
+    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(form.isHidden());
+
+    form.show();
+    selectCell(form, 2, 4);
+    QTest::keyClicks(form.StringGrid1, QStringLiteral("4321"));
+    QTest::keyClick(form.StringGrid1->focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(form.hasUnloadedEdits());
+    answers = {TForm3::UnloadedEdits::KeepEditing};
+    form.close();
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(form.isVisible());
+
+    answers = {TForm3::UnloadedEdits::Load};
+    form.close(); // loads them and stays open to show how it went
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(form.isVisible());
+    ASSERT_TRUE(waitFor([&] { return exchangeOver(runner, form); }));
+    EXPECT_FALSE(form.hasUnloadedEdits());
+    EXPECT_EQ(gauge.materialWrites(), 1);
+    form.close(); // loaded: no question
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(form.isHidden());
+
+    form.show();
+    selectCell(form, 2, 5);
+    QTest::keyClicks(form.StringGrid1, QStringLiteral("1111"));
+    QTest::keyClick(form.StringGrid1->focusWidget(), Qt::Key_Return);
+    answers = {TForm3::UnloadedEdits::Discard};
+    form.close();
+    EXPECT_EQ(asked, 3);
+    EXPECT_TRUE(form.isHidden());
+    EXPECT_EQ(gauge.materialWrites(), 1);
+}

@@ -12,6 +12,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -161,12 +163,41 @@ TEST_P(Screenshot, CancellingTheFileDialogWithNoEarlierNameSavesNothing)
     form.Timer1->setInterval(20);
     form.pictureFileDialog = [](QWidget*, const QString&) { return QString(); };
     form.CheckBox1->click();
-    EXPECT_TRUE(form.CheckBox1->isChecked());
+    // No name was chosen: the box does not stay ticked, promising saves that never happen.
+    EXPECT_FALSE(form.CheckBox1->isChecked());
     EXPECT_TRUE(form.pictureFileName().isEmpty());
     update(form);
     ASSERT_TRUE(waitFor([&] { return !form.downloading(); }));
     EXPECT_FALSE(form.picture().isNull());
     EXPECT_TRUE(QDir(QString::fromStdString(files.path())).entryList(QDir::Files).isEmpty());
+}
+
+// The picture's file is chosen in a save dialog; a name typed without an ending gets ".bmp".
+TEST(ScreenshotFile, TheFileIsChosenInASaveDialogAndGetsTheBitmapsEnding)
+{
+    TempDir nowhere;
+    RecordingPacing pacing;
+    ExchangeState state(pacing, nowhere.path(), "/nonexistent/libusb.so");
+    ExchangeRunner runner(state);
+    TForm5 form(runner);
+    form.pictureFileDialog = [&](QWidget*, const QString&) { return QString::fromStdString(nowhere.file("screen")); };
+    form.CheckBox1->click();
+    EXPECT_TRUE(form.CheckBox1->isChecked());
+    EXPECT_EQ(form.pictureFileName(), QString::fromStdString(nowhere.file("screen.bmp")));
+
+    // The real dialog, looked at while it is open: a save dialog that adds the bitmap's ending.
+    TForm5 real(runner);
+    QFileDialog* seen = nullptr;
+    QTimer::singleShot(0, [&] {
+        seen = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(seen, nullptr);
+        EXPECT_EQ(seen->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_EQ(seen->defaultSuffix(), "bmp");
+        seen->reject();
+    });
+    real.CheckBox1->click();
+    EXPECT_NE(seen, nullptr);
+    EXPECT_FALSE(real.CheckBox1->isChecked());
 }
 
 TEST_P(Screenshot, AFileThatCannotBeWrittenIsReportedAndTheWindowGoesBackToIdle)
