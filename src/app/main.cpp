@@ -55,8 +55,11 @@ int main(int argc, char* argv[])
     }
 
     QApplication app(argc, argv);
+    // The program's name, and the desktop entry that the window system finds the icon and the
+    // file types by. No display name is set: the toolkit would append it to every window's
+    // caption, and the message boxes' captions are "Ошибка" / "Error" exactly.
     QApplication::setApplicationName(QString::fromUtf16(quilex::ApplicationTitle));
-    QApplication::setApplicationDisplayName(QString::fromUtf16(quilex::ApplicationTitle));
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.quilex.QuilexA"));
     try {
         quilex::ExchangeState state;
         quilex::TForm1 window(state);

@@ -6,12 +6,14 @@
 #include "app/project_file.h"
 #include "app/texts.h"
 #include "exchange/progress_dialog.h"
+#include "windows/text_fit.h"
 #include "windows/material_settings.h"
 #include "windows/screenshot_window.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDate>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileDialog>
@@ -22,6 +24,7 @@
 #include <QMimeData>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTranslator>
 
 namespace quilex {
@@ -79,6 +82,11 @@ void applyQtTranslation(std::uint8_t language, std::unique_ptr<QTranslator>& tra
         QCoreApplication::removeTranslator(translator.get());
         translator.reset();
     }
+    // Qt's dialogs also write sizes, dates and file types in the default locale ("8 байты",
+    // "Неизвестно" under a Russian system): in English they follow the language too. The
+    // program's own texts (the table's numbers and dates) keep the system's locale.
+    QLocale::setDefault(language == LanguageRussian ? QLocale::system()
+                                                    : QLocale(QLocale::English, QLocale::system().territory()));
     if (language != LanguageRussian)
         return;
     auto russian = std::make_unique<QTranslator>();
@@ -101,6 +109,21 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
 
     StringGrid1 = new StringGridView(ArchiveTable, this);
     StringGrid1->setColumnWidths(std::vector<int>(ArchiveColumnWidths.begin(), ArchiveColumnWidths.end()));
+    // The columns follow what they hold: at least their drawn widths, as wide as their header
+    // and widest text in the font in use, and wider when the window has room. Refitted once
+    // after any change of the table, and whenever the window's size changes.
+    fitTimer_.setSingleShot(true);
+    fitTimer_.setInterval(0);
+    connect(&fitTimer_, &QTimer::timeout, this, &TForm1::fitArchiveColumns);
+    QAbstractItemModel* model = StringGrid1->model();
+    connect(model, &QAbstractItemModel::modelReset, &fitTimer_, qOverload<>(&QTimer::start));
+    connect(model, &QAbstractItemModel::layoutChanged, &fitTimer_, qOverload<>(&QTimer::start));
+    connect(model, &QAbstractItemModel::dataChanged, &fitTimer_, qOverload<>(&QTimer::start));
+    connect(model, &QAbstractItemModel::rowsInserted, &fitTimer_, qOverload<>(&QTimer::start));
+    connect(model, &QAbstractItemModel::columnsInserted, &fitTimer_, qOverload<>(&QTimer::start));
+    connect(model, &QAbstractItemModel::headerDataChanged, &fitTimer_, qOverload<>(&QTimer::start));
+    // The view's own room changes too, when its scroll bars come and go.
+    StringGrid1->viewport()->installEventFilter(this);
     StringGrid1->installEventFilter(this);
     connect(StringGrid1, &StringGridView::headerReleased, this, &TForm1::StringGrid1MouseUp);
 
@@ -145,6 +168,30 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
     // F1 anywhere in the window, seen before the focused control.
     qApp->installEventFilter(this);
     FormCreate();
+    widenForTheColumns();
+}
+
+void TForm1::widenForTheColumns()
+{
+    // 711 pixels as drawn, or wider when the headers and a typical row of the archive need it in
+    // the font in use, so that a downloaded archive shows whole without scrolling sideways.
+    StringGrid sample(ArchiveColumnCount, 2, 1, 1);
+    const QLocale locale = QLocale::system();
+    for (const std::uint8_t language : {LanguageRussian, LanguageEnglish}) {
+        const QStringList header = archiveHeaderTexts(language);
+        for (int col = 0; col < ArchiveColumnCount; ++col)
+            if (header[col].size() > sample.cell(col, 0).size())
+                sample.setCell(col, 0, header[col]);
+    }
+    sample.setRow(1, {QStringLiteral("2048"), QStringLiteral("материал 1"), QStringLiteral("65535"),
+                      locale.toString(100.0, 'f', 2), QStringLiteral("255"), QStringLiteral("255"),
+                      locale.toString(QDate(2028, 12, 28), locale.dateFormat(QLocale::ShortFormat)),
+                      QStringLiteral("23:59:59")});
+    const int columns = neededColumnsWidth(StringGrid1, sample,
+                                           QList<int>(ArchiveColumnWidths.begin(), ArchiveColumnWidths.end()));
+    const int frame = 2 * StringGrid1->frameWidth() + StringGrid1->verticalScrollBar()->sizeHint().width() + 4;
+    if (columns + frame > width())
+        resize(columns + frame, height());
 }
 
 TForm1::~TForm1()
@@ -166,10 +213,20 @@ void TForm1::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     layoutButtons();
+    fitArchiveColumns();
+}
+
+void TForm1::fitArchiveColumns()
+{
+    fitTimer_.stop();
+    fitColumns(StringGrid1, ArchiveTable, QList<int>(ArchiveColumnWidths.begin(), ArchiveColumnWidths.end()));
 }
 
 void TForm1::layoutButtons()
 {
+    // The buttons as wide as their captions need, at least as drawn.
+    const int width1 = std::max(139, Button1->sizeHint().width());
+    const int width2 = std::max(172, Button2->sizeHint().width());
     // The table fills the window above the buttons; the buttons keep their distance from the
     // bottom edge and their centres at the same share of the width (27 % and 73 %).
     const QRect area = contentsRect().adjusted(0, menuBar()->height(), 0, 0);
@@ -177,8 +234,8 @@ void TForm1::layoutButtons()
     const int h = area.height();
     StringGrid1->setGeometry(area.left(), area.top(), w, std::max(0, h - 43));
     const int top = area.top() + h - 35;
-    Button1->setGeometry(area.left() + w * (122 + 139 / 2) / 711 - 139 / 2, top, 139, 31);
-    Button2->setGeometry(area.left() + w * (431 + 172 / 2) / 711 - 172 / 2, top, 172, 31);
+    Button1->setGeometry(area.left() + w * (122 + 139 / 2) / 711 - width1 / 2, top, width1, 31);
+    Button2->setGeometry(area.left() + w * (431 + 172 / 2) / 711 - width2 / 2, top, width2, 31);
 }
 
 void TForm1::switchLanguage(std::uint8_t language)
@@ -201,6 +258,7 @@ void TForm1::switchLanguage(std::uint8_t language)
     About1->setText(Text(MainText::About));
     Button1->setText(Text(MainText::ReadArchive));
     Button2->setText(Text(MainText::MaterialSettings));
+    layoutButtons();
     writeArchiveHeader(ArchiveTable, language);
     applyQtTranslation(language, qtTranslator_);
 }
@@ -358,6 +416,8 @@ void TForm1::StringGrid1MouseUp(Qt::MouseButton button, int column, int row)
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Resize && watched == StringGrid1->viewport())
+        fitTimer_.start();
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         auto* widget = qobject_cast<QWidget*>(watched);

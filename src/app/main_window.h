@@ -10,6 +10,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -100,6 +101,8 @@ private:
     void showError(const QString& text);
     bool clipboardGuard();
     void layoutButtons();
+    void fitArchiveColumns();
+    void widenForTheColumns();
     static QString runSpreadsheetDialog(QWidget* parent, const QString& initialName);
     // A dialog's start name in the folder last used, when the name has no folder of its own.
     QString inLastFolder(const QString& name) const;
@@ -118,6 +121,7 @@ private:
     std::unique_ptr<TForm3> materialWindow_;
     std::unique_ptr<TForm5> screenshotWindow_;
     std::unique_ptr<QTranslator> qtTranslator_;
+    QTimer fitTimer_;
 };
 
 // Qt's own dialogs and buttons speak the language in use: Qt's Russian translation is loaded

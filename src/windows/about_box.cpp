@@ -2,11 +2,16 @@
 
 #include "app/main_window_texts.h"
 #include "app/texts.h"
+#include "windows/text_fit.h"
 #include "windows/window_texts.h"
+
+#include <algorithm>
 
 #include <QDesktopServices>
 #include <QEvent>
 #include <QFrame>
+#include <QBoxLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -121,17 +126,14 @@ TAboutBox::TAboutBox(QWidget* parent, const AboutInfo& info)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint)
 {
-    setFixedSize(303, 226);
-
     auto* Panel1 = new QFrame(this);
-    Panel1->setGeometry(8, 8, 289, 169);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Panel1->setLineWidth(2);
     Panel1->setAutoFillBackground(true);
     Panel1->setBackgroundRole(QPalette::Window);
 
     ProgramIcon = new QLabel(Panel1);
-    ProgramIcon->setGeometry(8, 2, 81, 65);
+    ProgramIcon->setFixedSize(81, 65);
     ProgramIcon->setPixmap(programIconPicture());
     ProgramIcon->setScaledContents(true);
     ProgramIcon->setCursor(Qt::PointingHandCursor);
@@ -139,35 +141,51 @@ TAboutBox::TAboutBox(QWidget* parent, const AboutInfo& info)
     ProgramIcon->installEventFilter(this);
 
     ProductName = new QLabel(Panel1);
-    ProductName->move(96, 16);
     Version = new QLabel(QStringLiteral("Version"), Panel1);
-    Version->move(96, 40);
     txtCopyright = new QLabel(QStringLiteral("Copyright"), Panel1);
-    txtCopyright->move(8, 66);
     Comments = new QLabel(QString::fromUtf16(wt::PhonesCaptionDesign), Panel1);
-    Comments->setWordWrap(true);
-    Comments->setGeometry(8, 88, 58, 40);
     Comments->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1 = new QLabel(info.phones.join(u'\n'), Panel1);
-    Label1->setWordWrap(true);
-    Label1->setGeometry(68, 90, 92, 45);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label2 = new QLabel(QString::fromUtf16(wt::MultichannelNoteDesign), Panel1);
-    Label2->move(162, 89);
+    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     LabelWWW = makeLink(info.web, Panel1);
-    LabelWWW->move(8, 144);
     LabelWWW->setToolTip(Text(wt::WebPageHint));
     LabelWWW->installEventFilter(this);
     LabelEMail = makeLink(info.email, Panel1);
-    LabelEMail->move(160, 144);
     LabelEMail->setToolTip(QString::fromUtf16(wt::EMailHint));
     LabelEMail->installEventFilter(this);
 
     OKButton = new QPushButton(QStringLiteral("OK"), this);
-    OKButton->setGeometry(116, 188, 75, 25);
+    OKButton->setMinimumSize(75, 25);
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    // As drawn, in a grid that gives every text its room: the icon beside the product name and
+    // the version, the legal notice below, the telephone caption, numbers and note side by side,
+    // the two links on one line that they never share. 303 x 226 is the least.
+    auto* grid = new QGridLayout(Panel1);
+    grid->setContentsMargins(8, 2, 8, 8);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(4);
+    grid->addWidget(ProgramIcon, 0, 0, 2, 1);
+    grid->addWidget(ProductName, 0, 1, 1, 3, Qt::AlignBottom);
+    grid->addWidget(Version, 1, 1, 1, 3, Qt::AlignTop);
+    grid->addWidget(txtCopyright, 2, 0, 1, 4);
+    grid->addWidget(Comments, 3, 0);
+    grid->addWidget(Label1, 3, 1, 1, 2);
+    grid->addWidget(Label2, 3, 3);
+    grid->addWidget(LabelWWW, 4, 0, 1, 2);
+    grid->addWidget(LabelEMail, 4, 2, 1, 2, Qt::AlignRight);
+    grid->setColumnStretch(3, 1);
+    grid->setRowStretch(3, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 12);
+    layout->setSpacing(11);
+    layout->addWidget(Panel1, 1);
+    layout->addWidget(OKButton, 0, Qt::AlignHCenter);
 
     // FormCreate: caption and product name always; the rest only when the build date reads.
     setWindowTitle(Text(wt::AboutCaption));
@@ -178,8 +196,7 @@ TAboutBox::TAboutBox(QWidget* parent, const AboutInfo& info)
         Version->setText(*line);
         txtCopyright->setText(info.legalNotice);
     }
-    for (QLabel* label : {ProductName, Version, txtCopyright, Label2, LabelWWW, LabelEMail})
-        label->adjustSize();
+    setFixedSize(layout->sizeHint().expandedTo(QSize(std::max(303, widthForCaption(this, windowTitle())), 226)));
 }
 
 QUrl TAboutBox::mailUrl() const

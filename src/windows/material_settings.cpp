@@ -2,7 +2,10 @@
 
 #include "app/texts.h"
 #include "exchange/bmtread_usb.h"
+#include "windows/text_fit.h"
 #include "windows/window_texts.h"
+
+#include <algorithm>
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -11,6 +14,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 namespace quilex {
@@ -154,6 +158,31 @@ TForm3::TForm3(ExchangeRunner& runner, QWidget* parent)
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
     connect(&runner_, &ExchangeRunner::busyChanged, Button1, [this](bool busy) { Button1->setEnabled(!busy); });
     connect(&runner_, &ExchangeRunner::finished, this, &TForm3::exchangeFinished);
+    // Refitted once after any change of the grid: a name typed or read may be wider.
+    fitTimer_.setSingleShot(true);
+    fitTimer_.setInterval(0);
+    connect(&fitTimer_, &QTimer::timeout, this, &TForm3::fitToTexts);
+    QAbstractItemModel* model = StringGrid1->model();
+    connect(model, &QAbstractItemModel::dataChanged, &fitTimer_, qOverload<>(&QTimer::start));
+    connect(model, &QAbstractItemModel::modelReset, &fitTimer_, qOverload<>(&QTimer::start));
+    StringGrid1->viewport()->installEventFilter(this);
+    fitToTexts();
+}
+
+void TForm3::fitToTexts()
+{
+    fitTimer_.stop();
+    // The columns as drawn (20, 94, 114) or as wide as their header and names need; the window
+    // as wide as its columns, its caption and its button, and never narrower than drawn.
+    const QList<int> least{20, 94, 114};
+    const int columns = neededColumnsWidth(StringGrid1, grid_, least);
+    const int frame = 2 * StringGrid1->frameWidth() + StringGrid1->verticalScrollBar()->sizeHint().width() + 2;
+    const int width = std::max({239, columns + frame, widthForCaption(this, windowTitle()),
+                                Button1->sizeHint().width() + 4});
+    const int height = std::max(388, this->height());
+    if (this->width() < width)
+        resize(width, height);
+    fitColumns(StringGrid1, grid_, least);
 }
 
 TForm3::~TForm3()
@@ -175,6 +204,10 @@ void TForm3::resizeEvent(QResizeEvent* event)
     // distance from the bottom edge.
     const int h = height();
     StringGrid1->setGeometry(0, 0, width(), std::max(0, h - 54));
+    Button1->resize(std::max(234, width() - 5), Button1->height());
+    Label1->resize(std::max(232, width() - 7), Label1->height());
+    CGauge1->resize(std::max(234, width() - 5), CGauge1->height());
+    fitColumns(StringGrid1, grid_, {20, 94, 114});
     CGauge1->move(3, h - 49);
     Label1->move(4, h - 41);
     Button1->move(2, h - 26);
@@ -296,6 +329,8 @@ void TForm3::editTextChanged(QLineEdit* editor, int column, int gridRow, const Q
 
 bool TForm3::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Resize && watched == StringGrid1->viewport())
+        fitTimer_.start();
     if (watched == StringGrid1 && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (isEnter(key)) {

@@ -10,6 +10,7 @@
 #include "exchange/widget_bridge.h"
 
 #include <QDialog>
+#include <QTimer>
 
 #include <functional>
 
@@ -79,6 +80,7 @@ protected:
 
 private:
     bool startExchange(std::uint8_t mode);
+    void fitToTexts();
     void exchangeFinished(ExchangeOutcome outcome);
 
     ExchangeRunner& runner_;
@@ -88,6 +90,7 @@ private:
     bool writing_ = false;
     bool edited_ = false;
     bool showingWarning_ = false;
+    QTimer fitTimer_;
 };
 
 } // namespace quilex

@@ -3,7 +3,10 @@
 #include "app/texts.h"
 #include "exchange/bmtread_usb.h"
 #include "exchange/exchange_texts.h"
+#include "windows/text_fit.h"
 #include "windows/window_texts.h"
+
+#include <utility>
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -12,6 +15,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
@@ -70,36 +74,59 @@ TForm5::TForm5(ExchangeRunner& runner, QWidget* parent)
       pictureFileDialog(choosePictureFile), runner_(runner)
 {
     setWindowTitle(Text(wt::ScreenshotCaption));
-    setFixedSize(149, 249);
 
     Image1 = new QLabel(this);
-    Image1->setGeometry(8, 8, 132, 68);
+    Image1->setFixedSize(132, 68);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     Button1 = new QPushButton(Text(wt::ScreenshotUpdateButton), this);
-    Button1->setGeometry(8, 88, 129, 25);
+    Button1->setMinimumSize(129, 25);
     Button1->setAutoDefault(false);
     connect(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
 
     CGauge1 = makeGaugeBar(this, QRect(8, 116, 129, 6));
+    CGauge1->setFixedHeight(6);
+    // The bar comes and goes with each download; the window keeps its place.
+    QSizePolicy keep = CGauge1->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    CGauge1->setSizePolicy(keep);
     CGauge1->hide();
 
     CheckBox1 = new QCheckBox(Text(wt::SaveToFileCheck), this);
-    CheckBox1->setGeometry(8, 128, 133, 17);
     connect(CheckBox1, &QCheckBox::clicked, this, &TForm5::CheckBox1Click);
     CheckBox2 = new QCheckBox(Text(wt::SaveToClipboardCheck), this);
-    CheckBox2->setGeometry(8, 152, 133, 17);
 
     ColorBox1 = makeColourBox(this, Qt::black);
-    ColorBox1->setGeometry(8, 176, 38, 22);
+    ColorBox1->setFixedSize(38, 22);
     Label1 = new QLabel(Text(wt::PenColourLabel), this);
-    Label1->move(56, 184);
     ColorBox2 = makeColourBox(this, Qt::white);
-    ColorBox2->setGeometry(8, 208, 38, 22);
+    ColorBox2->setFixedSize(38, 22);
     Label2 = new QLabel(Text(wt::BackgroundColourLabel), this);
-    Label2->move(56, 216);
     Label3 = new QLabel(this);
-    Label3->setGeometry(8, 232, 137, 15);
+    // Room for the longest status the download can show.
+    Label3->setMinimumWidth(widestText(Label3, {Text(exchange_texts::CheckConnectionLabel),
+                                                Text(exchange_texts::LinkErrorLabel)}));
+
+    // One column as drawn (149 x 249 is the least): the picture, the button and its bar, the two
+    // boxes, the two colours with their names, the status. Wider texts widen the window.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 2);
+    layout->setSpacing(3);
+    layout->addWidget(Image1);
+    layout->addSpacing(9);
+    layout->addWidget(Button1);
+    layout->addWidget(CGauge1);
+    layout->addWidget(CheckBox1);
+    layout->addWidget(CheckBox2);
+    for (auto [box, label] : {std::pair{ColorBox1, Label1}, std::pair{ColorBox2, Label2}}) {
+        auto* row = new QHBoxLayout;
+        row->setSpacing(10);
+        row->addWidget(box);
+        row->addWidget(label, 1);
+        layout->addLayout(row);
+    }
+    layout->addWidget(Label3);
+    setFixedSize(layout->sizeHint().expandedTo(QSize(std::max(149, widthForCaption(this, windowTitle())), 249)));
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(WatchIntervalMs);

@@ -83,7 +83,9 @@ TEST_F(MainWindow, StartsInRussianAndSwitchesToEnglish)
     EXPECT_EQ(w->archiveTable().cell(6, 0), "Date");
     EXPECT_EQ(w->archiveTable().cell(1, 1), "чугун"); // data rows keep their texts
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
+    EXPECT_EQ(QLocale().formattedDataSize(8), "8 bytes") << QLocale().formattedDataSize(8).toStdString();
     w->Lang0Click();
+    EXPECT_EQ(QLocale().language(), QLocale::system().language());
     EXPECT_EQ(languageIndex(), LanguageRussian);
 }
 

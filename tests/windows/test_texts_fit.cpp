@@ -1,0 +1,213 @@
+// Every window in both languages with the fonts of the machine (Debian's DejaVu under the
+// offscreen platform), filled as a user sees it: no label, button, check box, header or cell
+// text is cut, and the caption has room in the title bar. Run again at twice the scale.
+// With QUILEX_SCREENSHOTS naming a folder, each window is also saved there as a picture.
+
+#include "app/main_window.h"
+#include "app/texts.h"
+#include "exchange/exchange_texts.h"
+#include "exchange/progress_dialog.h"
+#include "support/sim_gauge.h"
+#include "windows/about_box.h"
+#include "windows/material_settings.h"
+#include "windows/screenshot_window.h"
+#include "windows/window_texts.h"
+#include "windows/windows_test_support.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScreen>
+#include <QStyle>
+#include <QTableView>
+
+using namespace quilex;
+using namespace quilex::test;
+
+namespace {
+
+[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
+
+std::string describe(const QWidget* widget, const QString& text, int needed, int room)
+{
+    return widget->metaObject()->className() + std::string(" \"") + text.toStdString() + "\" needs " +
+           std::to_string(needed) + " px, has " + std::to_string(room);
+}
+
+// The texts of a window that do not fit their place, described.
+std::vector<std::string> cutTexts(QWidget* window)
+{
+    std::vector<std::string> cut;
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(window) || label->text().isEmpty() || label->hasScaledContents())
+            continue;
+        const QFontMetrics metrics = label->fontMetrics();
+        const int margin = 2 * label->margin() + std::max(label->indent(), 0);
+        const QStringList lines = label->text().split(u'\n');
+        int widest = 0;
+        for (const QString& line : lines)
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        const QRect room = label->contentsRect();
+        if (widest + margin > room.width())
+            cut.push_back(describe(label, label->text(), widest + margin, room.width()));
+        if (int(lines.size()) * metrics.height() > room.height() + 1)
+            cut.push_back(describe(label, label->text() + " (height)", int(lines.size()) * metrics.height(),
+                                   room.height()));
+    }
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+        if (!button->isVisibleTo(window) || button->text().isEmpty())
+            continue;
+        const QSize hint = button->sizeHint();
+        if (hint.width() > button->width())
+            cut.push_back(describe(button, button->text(), hint.width(), button->width()));
+    }
+    for (QTableView* view : window->findChildren<QTableView*>()) {
+        QHeaderView* header = view->horizontalHeader();
+        const int headerMargin = 2 * view->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+        const int cellMargin = 2 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 2;
+        QAbstractItemModel* model = view->model();
+        for (int col = 0; col < model->columnCount(); ++col) {
+            if (header->isVisibleTo(window)) {
+                const QString text = model->headerData(col, Qt::Horizontal).toString();
+                const int needed = header->fontMetrics().horizontalAdvance(text) + headerMargin;
+                if (needed > header->sectionSize(col))
+                    cut.push_back(describe(header, text, needed, header->sectionSize(col)));
+            }
+            for (int row = 0; row < std::min(model->rowCount(), 300); ++row) {
+                const QString text = model->index(row, col).data().toString();
+                const int needed = view->fontMetrics().horizontalAdvance(text) + cellMargin;
+                if (needed > view->columnWidth(col))
+                    cut.push_back(describe(view, text, needed, view->columnWidth(col)));
+            }
+        }
+    }
+    // The caption in a title bar's bold face, beside an icon and three buttons of about its
+    // height each.
+    QFont bold = window->font();
+    bold.setBold(true);
+    const QFontMetrics title(bold);
+    const int needed = title.horizontalAdvance(window->windowTitle()) + 3 * title.height() + 24;
+    if (needed > window->width())
+        cut.push_back(describe(window, window->windowTitle() + " (caption)", needed, window->width()));
+    return cut;
+}
+
+void savePicture(QWidget* window, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("QUILEX_SCREENSHOTS");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    const QString base = folder + QLatin1Char('/') + name + (languageIndex() == LanguageEnglish ? "-en" : "-ru");
+    window->grab().save(base + QStringLiteral(".png"));
+    // On a real display the window manager's frame and caption are taken from the screen too.
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        QTest::qWait(300);
+        const QRect frame = window->frameGeometry();
+        window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+            .save(base + QStringLiteral("-framed.png"));
+    }
+}
+
+void expectWhole(QWidget* window, const QString& name)
+{
+    window->show();
+    QApplication::processEvents();
+    savePicture(window, name);
+    const auto cut = cutTexts(window);
+    for (const std::string& text : cut)
+        ADD_FAILURE() << name.toStdString() << ": " << text;
+}
+
+class TextsFit : public ::testing::TestWithParam<std::uint8_t> {
+protected:
+    void SetUp() override { setLanguageIndex(GetParam()); }
+    void TearDown() override { setLanguageIndex(LanguageRussian); }
+    RecordingPacing pacing;
+};
+
+} // namespace
+
+TEST_P(TextsFit, MainWindowWithADownloadedArchive)
+{
+    SimGauge gauge(Transport::Usb);
+    auto state = gauge.makeState(pacing);
+    TForm1 window(*state);
+    if (GetParam() == LanguageEnglish)
+        window.Lang1Click();
+    window.show();
+    window.Button1Click();
+    window.runner().waitForEnd();
+    ASSERT_GT(window.archiveTable().rowCount(), 100);
+    QApplication::processEvents();
+    expectWhole(&window, QStringLiteral("main-window"));
+
+    // Wider than drawn, the columns take the room instead of leaving it blank.
+    window.resize(window.width() + 300, window.height());
+    QApplication::processEvents();
+    int columns = 0;
+    for (int col = 0; col < window.grid()->model()->columnCount(); ++col)
+        columns += window.grid()->columnWidth(col);
+    EXPECT_GE(columns + 4, window.grid()->viewport()->width());
+    window.Lang0Click();
+}
+
+TEST_P(TextsFit, ProgressDialogWithEveryStatus)
+{
+    TempDir nowhere;
+    ExchangeState state(pacing, nowhere.path(), "/nonexistent/libusb.so");
+    TForm2 dialog(state);
+    namespace texts = exchange_texts;
+    dialog.setDialogCaption(Text(texts::ParametersReadTitle));
+    for (const TextPair* label : {&texts::ArchiveReadLabel, &texts::MaterialsReadLabel, &texts::SoundSpeedReadLabel,
+                                  &texts::CheckConnectionLabel, &texts::LinkErrorLabel, &texts::NoDataLabel,
+                                  &texts::ReadyLabel}) {
+        dialog.labelTarget()->setLabelText(Text(*label));
+        expectWhole(&dialog, QStringLiteral("progress"));
+    }
+    dialog.labelTarget()->setLabelText(Text(texts::SoundSpeedReadLabel));
+    dialog.setDialogCaption(Text(texts::DataReadTitle));
+    expectWhole(&dialog, QStringLiteral("progress"));
+}
+
+TEST_P(TextsFit, MaterialSettingsWithTheGaugesTable)
+{
+    SimGauge gauge(Transport::Usb);
+    auto state = gauge.makeState(pacing);
+    ExchangeRunner runner(*state);
+    TForm3 form(runner);
+    form.show();
+    ASSERT_TRUE(form.startRead());
+    ASSERT_TRUE(waitFor([&] { return !runner.busy(); }));
+    QApplication::processEvents();
+    // A name of twelve wide letters, the most a name holds.
+    form.grid().setCell(1, 13, QStringLiteral("ШШШШШШШШШШШШ"));
+    QApplication::processEvents();
+    expectWhole(&form, QStringLiteral("materials"));
+    form.setLabelText(Text(exchange_texts::CheckConnectionLabel));
+    expectWhole(&form, QStringLiteral("materials-status"));
+}
+
+TEST_P(TextsFit, ScreenshotWindowWithEveryStatus)
+{
+    TempDir nowhere;
+    ExchangeState state(pacing, nowhere.path(), "/nonexistent/libusb.so");
+    ExchangeRunner runner(state);
+    TForm5 form(runner);
+    for (const TextPair* label : {&exchange_texts::CheckConnectionLabel, &exchange_texts::LinkErrorLabel}) {
+        form.setLabelText(Text(*label));
+        expectWhole(&form, QStringLiteral("screenshot"));
+    }
+}
+
+TEST_P(TextsFit, AboutBox)
+{
+    TAboutBox box;
+    expectWhole(&box, QStringLiteral("about"));
+    // The two links side by side never overlap.
+    EXPECT_LE(box.LabelWWW->geometry().right(), box.LabelEMail->geometry().left());
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, TextsFit, ::testing::Values(LanguageRussian, LanguageEnglish),
+                         [](const auto& info) { return info.param == LanguageEnglish ? "English" : "Russian"; });
