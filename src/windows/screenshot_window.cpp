@@ -237,8 +237,8 @@ void TForm5::CheckBox1Click()
     if (!CheckBox1->isChecked())
         return; // unticking keeps the name
     QString chosen = pictureFileDialog ? pictureFileDialog(this, fileName_) : QString();
-    // A name typed without an ending gets the bitmap's.
-    if (!chosen.isEmpty() && QFileInfo(chosen).suffix().isEmpty())
+    // A new name typed without an ending gets the bitmap's; a file that is there is taken as is.
+    if (!chosen.isEmpty() && QFileInfo(chosen).suffix().isEmpty() && !QFileInfo::exists(chosen))
         chosen += QStringLiteral(".bmp");
     if (!chosen.isEmpty())
         fileName_ = chosen;

@@ -85,7 +85,7 @@ TEST(ExchangeTexts, PairsAndTheirModes)
     EXPECT_EQ(modeLabel(8), nullptr);
     EXPECT_EQ(modeLabel(-1), nullptr);
     EXPECT_EQ(linkStatusLabel(LinkStatus::NoData), &NoDataLabel);
-    EXPECT_EQ(linkStatusLabel(LinkStatus::NoLibrary), nullptr);
+    EXPECT_EQ(Text(*linkStatusLabel(LinkStatus::NoLibrary)), "Проверьте подключение"); // no library: no gauge either
     EXPECT_EQ(linkStatusLabel(LinkStatus::Ok), nullptr);
 
     for (const TextPair* pair : {&ConnectionTitle, &MaterialsWriteLabel, &CancelButton, &ErrorCaption,

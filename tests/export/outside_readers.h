@@ -98,10 +98,31 @@ inline QList<QStringList> readWorkbookWithLibreOffice(const QString& path, const
     EXPECT_TRUE(csv.open(QIODevice::ReadOnly)) << run.out.constData() << run.err.constData();
     QList<QStringList> rows;
     for (const QByteArray& line : csv.readAll().split('\n')) {
-        if (line.isEmpty())
+        if (line.trimmed().isEmpty())
             continue;
-        // No cell of ours holds a comma or a quote once LibreOffice has shown it.
-        rows.append(QString::fromUtf8(line).trimmed().split(QLatin1Char(',')));
+        // Cells with a comma (a decimal comma) come in quotes; none of ours holds a line break.
+        QStringList cells;
+        QString cell;
+        bool quoted = false;
+        const QString text = QString::fromUtf8(line).trimmed();
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            if (c == u'"') {
+                if (quoted && i + 1 < text.size() && text[i + 1] == u'"') {
+                    cell += c;
+                    ++i;
+                } else {
+                    quoted = !quoted;
+                }
+            } else if (c == u',' && !quoted) {
+                cells << cell;
+                cell.clear();
+            } else {
+                cell += c;
+            }
+        }
+        cells << cell;
+        rows.append(cells);
     }
     return rows;
 }

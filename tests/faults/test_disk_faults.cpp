@@ -338,7 +338,9 @@ TEST_P(DiskFault, FailsWithAMessageAndLosesNothing)
 
     const std::string folder = scratch.file("place");
     std::unique_ptr<SmallDisk> disk;
-    std::string target = folder + "/archive";
+    // The bitmap's name carries its ending: a new name without one would be given ".bmp".
+    const std::string name = cell.writer == Writer::Bitmap ? "/archive.bmp" : "/archive";
+    std::string target = folder + name;
     std::string kept; // the file whose bytes must survive
     const std::string earlier = earlierBytes();
 
@@ -375,7 +377,7 @@ TEST_P(DiskFault, FailsWithAMessageAndLosesNothing)
         ::mkdir(folder.c_str(), 0755);
         kept = folder + "/plain-file";
         writeAll(kept, earlier);
-        target = kept + "/archive";
+        target = kept + name;
         break;
     case Place::OpenElsewhere:
         ::mkdir(folder.c_str(), 0755);
