@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLibraryInfo>
 #include <QMenuBar>
@@ -74,6 +75,20 @@ QString runSaveDialog(QWidget* parent, const QString& initialName, const QString
                                                                                  : QString();
 }
 
+
+TForm1::UnsavedTable askWithABox(QWidget*)
+{
+    // No owner window, as every message box of the program; Qt's own buttons speak the language.
+    QMessageBox box(QMessageBox::Question, QString::fromUtf16(ApplicationTitle), Text(UnsavedTableQuestionText),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save: return TForm1::UnsavedTable::Save;
+    case QMessageBox::Discard: return TForm1::UnsavedTable::Discard;
+    default: return TForm1::UnsavedTable::Cancel;
+    }
+}
+
 } // namespace
 
 void applyQtTranslation(std::uint8_t language, std::unique_ptr<QTranslator>& translator)
@@ -101,7 +116,7 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
     : QMainWindow(parent), openProjectDialog(runOpenDialog), saveProjectDialog(runSaveDialog),
       saveSpreadsheetDialog([](QWidget* parent, const QString& initialName, const QString&) {
           return runSpreadsheetDialog(parent, initialName);
-      }), state_(state), runner_(state), openFileName_(InitialProjectName),
+      }), askAboutUnsavedTable(askWithABox), state_(state), runner_(state), openFileName_(InitialProjectName),
       saveFileName_(InitialProjectName)
 {
     resize(711, 409 + menuBar()->sizeHint().height());
@@ -109,6 +124,8 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
 
     StringGrid1 = new StringGridView(ArchiveTable, this);
     StringGrid1->setColumnWidths(std::vector<int>(ArchiveColumnWidths.begin(), ArchiveColumnWidths.end()));
+    // Tab leaves the table for the buttons: the table is read, not typed into.
+    StringGrid1->setTabKeyNavigation(false);
     // The columns follow what they hold: at least their drawn widths, as wide as their header
     // and widest text in the font in use, and wider when the window has room. Refitted once
     // after any change of the table, and whenever the window's size changes.
@@ -153,10 +170,32 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
     Contents1 = Help1->addAction(QString(), this, &TForm1::Contents1Click);
     About1 = Help1->addAction(QString(), this, &TForm1::About1Click);
 
+    // The desktop's usual keys, shown in the menus. F1 also works with any modifier held
+    // (eventFilter), as it always has.
+    Save3->setShortcut(QKeySequence::Open);
+    Save2->setShortcut(QKeySequence::Save);
+    Print1->setShortcut(QKeySequence::Print);
+    Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    Contents1->setShortcut(QKeySequence(Qt::Key_F1));
+    ReadArchiveKey = new QAction(this);
+    ReadArchiveKey->setShortcuts({QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)});
+    connect(ReadArchiveKey, &QAction::triggered, this, [this] {
+        if (Button1->isEnabled())
+            Button1Click();
+    });
+    addAction(ReadArchiveKey);
+    MenuBarKey = new QAction(this);
+    MenuBarKey->setShortcut(QKeySequence(Qt::Key_F10));
+    connect(MenuBarKey, &QAction::triggered, this, [this] { menuBar()->setActiveAction(File1->menuAction()); });
+    addAction(MenuBarKey);
+
     // A download hands its rows over; only a download in which every record was read and checked
     // does, so a failed or cancelled one leaves the table as it was.
-    connect(&runner_, &ExchangeRunner::archiveRead, this,
-            [this](const std::vector<QStringList>& rows) { putArchiveRows(ArchiveTable, rows); });
+    connect(&runner_, &ExchangeRunner::archiveRead, this, [this](const std::vector<QStringList>& rows) {
+        putArchiveRows(ArchiveTable, rows);
+        StringGrid1->horizontalHeader()->setSortIndicatorShown(false);
+        setTableModified(true);
+    });
 
     // Only one exchange at a time: the starters rest while one runs.
     connect(&runner_, &ExchangeRunner::busyChanged, this, [this](bool busy) {
@@ -243,7 +282,7 @@ void TForm1::switchLanguage(std::uint8_t language)
     setLanguageIndex(language);
     Lang0->setChecked(language == LanguageRussian);
     Lang1->setChecked(!Lang0->isChecked());
-    setWindowTitle(Text(MainText::WindowCaption));
+    updateCaption();
     File1->setTitle(Text(MainText::FileMenu));
     Save1->setText(Text(MainText::SaveInExcel));
     Save2->setText(Text(MainText::CreateProject));
@@ -261,6 +300,47 @@ void TForm1::switchLanguage(std::uint8_t language)
     layoutButtons();
     writeArchiveHeader(ArchiveTable, language);
     applyQtTranslation(language, qtTranslator_);
+}
+
+
+bool TForm1::unsavedTableSettled()
+{
+    if (!isWindowModified() || ArchiveTable.isEmptyTable() || !askAboutUnsavedTable)
+        return true;
+    switch (askAboutUnsavedTable(this)) {
+    case UnsavedTable::Save:
+        Save2Click();
+        return !isWindowModified(); // saved, or the dialog was cancelled or the save failed
+    case UnsavedTable::Discard:
+        return true;
+    case UnsavedTable::Cancel:
+        return false;
+    }
+    return false;
+}
+
+void TForm1::setTableModified(bool modified)
+{
+    setWindowModified(modified);
+}
+
+void TForm1::updateCaption()
+{
+    // The window's caption, the project's file name after it, and a mark while the table holds
+    // what no project file has.
+    QString caption = Text(MainText::WindowCaption);
+    if (!projectFile_.isEmpty())
+        caption += QString::fromUtf16(CaptionFileSeparator) + QFileInfo(projectFile_).fileName();
+    setWindowTitle(caption + QStringLiteral("[*]"));
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (!unsavedTableSettled()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void TForm1::Lang0Click()
@@ -285,7 +365,7 @@ void TForm1::showError(const QString& text)
 
 void TForm1::Button1Click()
 {
-    if (runner_.busy())
+    if (runner_.busy() || !unsavedTableSettled())
         return;
     progress_ = std::make_unique<TForm2>(state_, this);
     std::uint8_t firstMode = Mode::Connect;
@@ -323,13 +403,20 @@ void TForm1::Save2Click()
         return;
     saveFileName_ = path;
     noteFolderOf(path);
-    if (auto failed = saveProject(ArchiveTable, path, languageIndex()))
+    if (auto failed = saveProject(ArchiveTable, path, languageIndex())) {
         showError(*failed);
+        return;
+    }
+    projectFile_ = path;
+    setTableModified(false);
+    updateCaption();
 }
 
 void TForm1::Action1Execute(bool fromMenu)
 {
     QString path = openFileName_;
+    if (fromMenu && !unsavedTableSettled())
+        return;
     if (fromMenu) {
         path = openProjectDialog(this, inLastFolder(openFileName_), ProjectOpenFilter);
         if (path.isEmpty())
@@ -337,8 +424,14 @@ void TForm1::Action1Execute(bool fromMenu)
         openFileName_ = path;
         noteFolderOf(path);
     }
-    if (auto failed = readProjectFile(path, ArchiveTable, languageIndex()))
+    if (auto failed = readProjectFile(path, ArchiveTable, languageIndex())) {
         showError(*failed);
+        return;
+    }
+    projectFile_ = path;
+    StringGrid1->horizontalHeader()->setSortIndicatorShown(false);
+    setTableModified(false);
+    updateCaption();
 }
 
 void TForm1::openFromCommandLine(const QStringList& arguments)
@@ -407,6 +500,13 @@ void TForm1::StringGrid1MouseUp(Qt::MouseButton button, int column, int row)
 {
     const HeaderClickResult click =
         headerClick(ArchiveTable, SortDirection_, button == Qt::LeftButton, column, row, languageIndex());
+    if (click.outcome == HeaderClickOutcome::Sorted) {
+        // The header shows which column was sorted last and which way; the sort is the table's.
+        QHeaderView* header = StringGrid1->horizontalHeader();
+        header->setSortIndicatorShown(true);
+        header->setSortIndicator(column, SortDirection_ == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
+        setTableModified(true);
+    }
     if (click.outcome == HeaderClickOutcome::Failed) {
         // A conversion error reaches the default error box with its own text.
         QMessageBox box(QMessageBox::Critical, QString::fromUtf16(ApplicationTitle), click.error, QMessageBox::Ok);
@@ -418,6 +518,19 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Resize && watched == StringGrid1->viewport())
         fitTimer_.start();
+    // Alt pressed and released alone takes the keyboard to the menu bar, as on other desktops.
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this && !key->isAutoRepeat()) {
+            if (event->type() == QEvent::KeyPress)
+                altAlone_ = key->key() == Qt::Key_Alt && !(key->modifiers() & ~Qt::AltModifier);
+            else if (key->key() == Qt::Key_Alt && altAlone_) {
+                altAlone_ = false;
+                menuBar()->setActiveAction(File1->menuAction());
+            }
+        }
+    }
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         auto* widget = qobject_cast<QWidget*>(watched);

@@ -43,6 +43,15 @@ public:
     // spaces (a path with a space that arrived split is whole again).
     void openFromCommandLine(const QStringList& arguments);
 
+    // A table that was downloaded and never saved, or changed since it was opened, is not
+    // dropped without a question: quitting, opening another project and a new download ask.
+    enum class UnsavedTable { Save, Discard, Cancel };
+    using UnsavedTableQuestion = std::function<UnsavedTable(QWidget* parent)>;
+    UnsavedTableQuestion askAboutUnsavedTable;
+    bool tableModified() const { return isWindowModified(); }
+    // The project file the table was last saved to or opened from (empty before).
+    const QString& projectFile() const { return projectFile_; }
+
     StringGrid& archiveTable() { return ArchiveTable; }
     StringGridView* grid() const { return StringGrid1; }
     ExchangeRunner& runner() { return runner_; }
@@ -72,6 +81,9 @@ public:
     QMenu* Help1 = nullptr;
     QAction* Contents1 = nullptr;
     QAction* About1 = nullptr;
+    // "Read archive" from the keyboard (F5, Ctrl+R), and the menu bar (F10).
+    QAction* ReadArchiveKey = nullptr;
+    QAction* MenuBarKey = nullptr;
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
 
@@ -94,6 +106,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void FormCreate();
@@ -103,6 +116,10 @@ private:
     void layoutButtons();
     void fitArchiveColumns();
     void widenForTheColumns();
+    // True when the table may be replaced or dropped: unmodified, saved now, or given up.
+    bool unsavedTableSettled();
+    void setTableModified(bool modified);
+    void updateCaption();
     static QString runSpreadsheetDialog(QWidget* parent, const QString& initialName);
     // A dialog's start name in the folder last used, when the name has no folder of its own.
     QString inLastFolder(const QString& name) const;
@@ -117,6 +134,8 @@ private:
     QString saveFileName_;
     QString spreadsheetFileName_;
     QString lastFolder_;
+    QString projectFile_;
+    bool altAlone_ = false; // Alt went down with no other key since
     std::unique_ptr<TForm2> progress_;
     std::unique_ptr<TForm3> materialWindow_;
     std::unique_ptr<TForm5> screenshotWindow_;

@@ -56,4 +56,8 @@ QString Text(MainText id)
     return Text(mainWindowText(id));
 }
 
+const TextPair UnsavedTableQuestionText{
+    u"Таблица измерений не сохранена в проекте. Сохранить её перед тем, как продолжить?",
+    u"The table of measurements has not been saved in a project. Save it before going on?"};
+
 } // namespace quilex

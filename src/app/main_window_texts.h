@@ -53,6 +53,12 @@ const TextPair& mainWindowText(MainText id);
 // The text in the language in use.
 QString Text(MainText id);
 
+// Texts beyond the window's table of pairs: what the window added around the Parts' flows.
+// The question before a table that was never saved is dropped.
+extern const TextPair UnsavedTableQuestionText;
+// Between the caption and the project file's name in the window's title.
+inline constexpr char16_t CaptionFileSeparator[] = u" \u2014 ";
+
 // Texts with a single form.
 extern const char16_t* const LanguageMenuCaption;
 extern const char16_t* const RussianMenuCaption;

@@ -3,6 +3,7 @@
 #include "app/texts.h"
 #include "app/main_window_texts.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QPointer>
 #include <QTextBrowser>
@@ -36,6 +37,12 @@ HelpWindow::HelpWindow() : QWidget(nullptr, Qt::Window), browser_(new QTextBrows
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(browser_);
     browser_->setOpenExternalLinks(true);
+    // Escape closes it, as it closes the program's other windows.
+    auto* close = new QAction(this);
+    close->setShortcut(QKeySequence(Qt::Key_Escape));
+    close->setShortcutContext(Qt::WindowShortcut);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
     connect(browser_, &QTextBrowser::sourceChanged, this,
             [this] { setWindowTitle(browser_->documentTitle().isEmpty() ? QString::fromUtf16(ApplicationTitle)
                                                                         : browser_->documentTitle()); });

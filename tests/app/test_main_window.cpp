@@ -38,12 +38,22 @@ protected:
     std::unique_ptr<TForm1> windowOn(SimGauge& gauge)
     {
         state = gauge.makeState(pacing);
-        return std::make_unique<TForm1>(*state);
+        auto window = std::make_unique<TForm1>(*state);
+        // Every download of these tests may replace the table without a question.
+        window->askAboutUnsavedTable = [](QWidget*) { return TForm1::UnsavedTable::Discard; };
+        return window;
     }
 
     RecordingPacing pacing;
     std::unique_ptr<ExchangeState> state;
 };
+
+// The caption as the window system shows it: the modified mark in place of its placeholder.
+QString shownTitle(const QWidget& w)
+{
+    QString title = w.windowTitle();
+    return title.replace(QStringLiteral("[*]"), w.isWindowModified() ? QStringLiteral("*") : QString());
+}
 
 QStringList menuTitles(TForm1& w)
 {
@@ -59,7 +69,7 @@ TEST_F(MainWindow, StartsInRussianAndSwitchesToEnglish)
 {
     SimGauge gauge(Transport::Usb);
     auto w = windowOn(gauge);
-    EXPECT_EQ(w->windowTitle(), "Толщиномер ультразвуковой Quilex-A");
+    EXPECT_EQ(shownTitle(*w), "Толщиномер ультразвуковой Quilex-A");
     EXPECT_EQ(menuTitles(*w), (QStringList{"Файл", "Правка", "Language(Язык)", "Помощь"}));
     EXPECT_TRUE(w->Lang0->isChecked());
     EXPECT_FALSE(w->Lang1->isChecked());
@@ -72,7 +82,7 @@ TEST_F(MainWindow, StartsInRussianAndSwitchesToEnglish)
     w->archiveTable().setCell(1, 1, QStringLiteral("чугун"));
     w->Lang1Click();
     EXPECT_EQ(languageIndex(), LanguageEnglish);
-    EXPECT_EQ(w->windowTitle(), "Ultrasonic thickness gauge Quilex-A");
+    EXPECT_EQ(shownTitle(*w), "Ultrasonic thickness gauge Quilex-A");
     EXPECT_EQ(menuTitles(*w), (QStringList{"File", "Edit", "Language(Язык)", "Help"}));
     EXPECT_EQ(w->Save2->text().front(), QChar(0x0421)); // "Сreate Project" starts with a Cyrillic Es
     EXPECT_EQ(w->N1->text(), "Скриншот с прибора");
@@ -380,4 +390,97 @@ TEST_F(MainWindow, AboutBoxAndHelpByMenuAndF1)
     w->Contents1Click();
     EXPECT_TRUE(helpWindow()->isVisible());
     destroyHelpWindow();
+}
+
+TEST_F(MainWindow, TheUsualKeysReachTheCommandsAndTheMenuBar)
+{
+    SimGauge gauge(Transport::Usb, "records=4");
+    auto w = windowOn(gauge);
+    EXPECT_EQ(w->Save3->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_EQ(w->Save2->shortcut(), QKeySequence(QKeySequence::Save));
+    EXPECT_EQ(w->Print1->shortcut(), QKeySequence(QKeySequence::Print));
+    EXPECT_EQ(w->Exit1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    EXPECT_EQ(w->Contents1->shortcut(), QKeySequence(Qt::Key_F1));
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+
+    // F5 reads the archive.
+    w->grid()->setFocus();
+    QTest::keyClick(w->grid(), Qt::Key_F5);
+    w->runner().waitForEnd();
+    EXPECT_EQ(w->archiveTable().rowCount(), 5);
+    w->activateWindow(); // back from the progress dialog
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+
+    // Tab goes from the table to the two buttons.
+    w->grid()->setFocus();
+    QTest::keyClick(w->grid(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w->Button1);
+    QTest::keyClick(w->Button1, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w->Button2);
+
+    // F10, and Alt pressed and released alone, take the keyboard to the menu bar.
+    QTest::keyClick(w->grid(), Qt::Key_F10);
+    EXPECT_EQ(w->menuBar()->activeAction(), w->File1->menuAction());
+    w->menuBar()->setActiveAction(nullptr);
+    w->grid()->setFocus();
+    QTest::keyPress(w->grid(), Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(w->grid(), Qt::Key_Alt);
+    EXPECT_EQ(w->menuBar()->activeAction(), w->File1->menuAction());
+    w->menuBar()->setActiveAction(nullptr);
+}
+
+// A downloaded table that no project holds is not dropped without a question; saving it
+// names the project in the caption; a sort is a change too, and the header shows it.
+TEST_F(MainWindow, UnsavedTablesAreAskedAboutAndTheCaptionNamesTheProject)
+{
+    SimGauge gauge(Transport::Usb, "records=4");
+    auto w = windowOn(gauge);
+    std::vector<TForm1::UnsavedTable> answers;
+    int asked = 0;
+    w->askAboutUnsavedTable = [&](QWidget*) {
+        ++asked;
+        const auto answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    };
+    w->show();
+    w->close(); // nothing to lose yet
+    EXPECT_EQ(asked, 0);
+    w->show();
+    w->Button1Click();
+    w->runner().waitForEnd();
+    EXPECT_TRUE(w->tableModified());
+    EXPECT_EQ(shownTitle(*w), "Толщиномер ультразвуковой Quilex-A*");
+
+    answers = {TForm1::UnsavedTable::Cancel};
+    EXPECT_FALSE(w->close());
+    EXPECT_TRUE(w->isVisible());
+    answers = {TForm1::UnsavedTable::Cancel};
+    w->Button1Click(); // a new download waits for the answer: none starts
+    EXPECT_FALSE(w->runner().busy());
+    EXPECT_EQ(asked, 2);
+
+    TempDir dir;
+    const QString path = QString::fromStdString(dir.file("Arhive.qlx"));
+    w->saveProjectDialog = [&](QWidget*, const QString&, const QString&) { return path; };
+    answers = {TForm1::UnsavedTable::Save};
+    w->openProjectDialog = [&](QWidget*, const QString&, const QString&) { return path; };
+    w->Action1Execute(true); // asked, saved, then opened
+    EXPECT_EQ(asked, 3);
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_FALSE(w->tableModified());
+    EXPECT_EQ(shownTitle(*w), "Толщиномер ультразвуковой Quilex-A \u2014 Arhive.qlx");
+
+    // A header click sorts, marks the table changed and shows its column and direction.
+    QHeaderView* header = w->grid()->horizontalHeader();
+    w->StringGrid1MouseUp(Qt::LeftButton, 3, 0);
+    EXPECT_TRUE(w->tableModified());
+    EXPECT_TRUE(header->isSortIndicatorShown());
+    EXPECT_EQ(header->sortIndicatorSection(), 3);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    answers = {TForm1::UnsavedTable::Discard};
+    EXPECT_TRUE(w->close());
+    EXPECT_EQ(asked, 4);
 }

@@ -148,3 +148,14 @@ TEST_F(LanguageReset, HelpOpensInTheLanguageInUseInOneWindowOfItsOwn)
 }
 
 #include "test_about_help.moc"
+
+TEST(HelpWindowKeys, EscapeClosesTheHelpWindow)
+{
+    showHelp();
+    HelpWindow* window = helpWindow();
+    ASSERT_NE(window, nullptr);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window->browser(), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+}
