@@ -6,6 +6,7 @@
 #include "app/project_file.h"
 #include "app/texts.h"
 #include "exchange/progress_dialog.h"
+#include "export/table_formats.h"
 #include "windows/text_fit.h"
 #include "windows/material_settings.h"
 #include "windows/screenshot_window.h"
@@ -32,9 +33,21 @@ namespace quilex {
 
 namespace {
 
-// The filters as the dialogs have always listed them: description|pattern pairs.
-const QString ProjectSaveFilter = QStringLiteral("Quilex-A Project|*.qlx|All Files|*.*");
-const QString ProjectOpenFilter = QStringLiteral("Quilex-A|*.qlx|All Files|*.*");
+// The filters as the dialogs have always listed them (description|pattern pairs), and after them
+// the text tables that the command line reads and writes too.
+const QString TextTableTypes = QStringLiteral("|Comma-separated text|*.csv|Tab-separated text|*.tsv");
+const QString ProjectSaveFilter = QStringLiteral("Quilex-A Project|*.qlx|All Files|*.*") + TextTableTypes;
+const QString ProjectOpenFilter = QStringLiteral("Quilex-A|*.qlx|All Files|*.*") + TextTableTypes;
+
+// The table format of a name the project dialogs returned: a text table by its ending, else a
+// project file, whatever the name says.
+const TableFormat& projectDialogFormat(const QString& path)
+{
+    const TableFormat* format = tableFormatFor(path);
+    if (format && format->read && format->write)
+        return *format;
+    return *tableFormatById("qlx");
+}
 const QString InitialProjectName = QStringLiteral("Arhive.qlx");
 
 // "Description|*.x|Other|*.*" in Qt's form "Description (*.x);;Other (*)".
@@ -403,7 +416,10 @@ void TForm1::Save2Click()
         return;
     saveFileName_ = path;
     noteFolderOf(path);
-    if (auto failed = saveProject(ArchiveTable, path, languageIndex())) {
+    const TableFormat& format = projectDialogFormat(path);
+    std::optional<QString> failed = ArchiveTable.isEmptyTable() ? saveProject(ArchiveTable, path, languageIndex())
+                                                                : format.write(ArchiveTable, path, languageIndex());
+    if (failed) {
         showError(*failed);
         return;
     }
@@ -424,7 +440,7 @@ void TForm1::Action1Execute(bool fromMenu)
         openFileName_ = path;
         noteFolderOf(path);
     }
-    if (auto failed = readProjectFile(path, ArchiveTable, languageIndex())) {
+    if (auto failed = projectDialogFormat(path).read(path, ArchiveTable, languageIndex())) {
         showError(*failed);
         return;
     }

@@ -254,8 +254,7 @@ int runConvert(const QStringList& args)
 
     const QString in = options.positional[0];
     const QString out = options.positional[1] == QLatin1String("-") ? QString() : options.positional[1];
-    if (column >= 0 && !out.isEmpty() && tableFormatFor(in) == TableFormat::Project
-        && tableFormatFor(out) == TableFormat::Project) {
+    if (column >= 0 && !out.isEmpty() && isProjectFile(in) && isProjectFile(out)) {
         // One project sorted into another needs no more of the table than its bytes.
         if (const auto sorted = sortedProjectBytes(projectBytes(in), column, before, *lang)) {
             if (auto failed = writeProjectBytes(*sorted, out, *lang))

@@ -7,6 +7,7 @@
 #include "app/project_file.h"
 #include "app/texts.h"
 #include "exchange/progress_dialog.h"
+#include "export/table_formats.h"
 #include "windows/help_window.h"
 #include "windows/material_settings.h"
 #include "windows/screenshot_window.h"
@@ -281,7 +282,8 @@ TEST_F(MainWindow, SaveAndOpenProjectsThroughTheDialogs)
     ASSERT_EQ(answerer.seen.size(), 1u);
     EXPECT_EQ(answerer.seen[0].text, "Архив не считан!");
     EXPECT_FALSE(QFile::exists(path));
-    EXPECT_EQ(asked, (QStringList{"Arhive.qlx", "Quilex-A Project|*.qlx|All Files|*.*"}));
+    EXPECT_EQ(asked, (QStringList{"Arhive.qlx", "Quilex-A Project|*.qlx|All Files|*.*|Comma-separated text|*.csv|"
+                                                "Tab-separated text|*.tsv"}));
 
     w->Button1Click();
     w->runner().waitForEnd();
@@ -483,4 +485,34 @@ TEST_F(MainWindow, UnsavedTablesAreAskedAboutAndTheCaptionNamesTheProject)
     answers = {TForm1::UnsavedTable::Discard};
     EXPECT_TRUE(w->close());
     EXPECT_EQ(asked, 4);
+}
+
+// The window saves and opens CSV and TSV through the same list of formats as the command line:
+// a table saved here as CSV reads back whole, and quilex-cli reads the very same rows.
+TEST_F(MainWindow, TextTablesThroughTheProjectDialogs)
+{
+    SimGauge gauge(Transport::Usb, "records=5");
+    auto w = windowOn(gauge);
+    w->Button1Click();
+    w->runner().waitForEnd();
+    TempDir dir;
+    for (const char* name : {"table.csv", "table.tsv"}) {
+        SCOPED_TRACE(name);
+        const QString path = QString::fromStdString(dir.file(name));
+        w->saveProjectDialog = [&](QWidget*, const QString&, const QString&) { return path; };
+        w->Save2Click();
+        QFile written(path);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_FALSE(written.peek(4) == QByteArray("\x08\x00\x00\x00", 4)); // text, not a project file
+        TForm1 other(*state);
+        other.openProjectDialog = [&](QWidget*, const QString&, const QString&) { return path; };
+        other.Action1Execute(true);
+        ASSERT_EQ(other.archiveTable().rowCount(), w->archiveTable().rowCount());
+        for (int row = 0; row < w->archiveTable().rowCount(); ++row)
+            EXPECT_EQ(other.archiveTable().row(row), w->archiveTable().row(row));
+
+        StringGrid viaCommandLineFormats;
+        ASSERT_FALSE(tableFormatFor(path)->read(path, viaCommandLineFormats, 0));
+        EXPECT_EQ(viaCommandLineFormats.row(3), w->archiveTable().row(3));
+    }
 }

@@ -1,0 +1,244 @@
+#include "export/table_formats.h"
+
+#include "app/main_window_texts.h"
+#include "app/project_file.h"
+#include "export/report.h"
+#include "export/spreadsheet_export.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cstring>
+
+namespace quilex {
+
+namespace {
+
+QString writeError(const QString& path, const QString& why, int languageIndex)
+{
+    return languageIndex == 1 ? QStringLiteral("Cannot write \"%1\": %2").arg(path, why)
+                              : QStringLiteral("Не удалось записать \"%1\": %2").arg(path, why);
+}
+
+QString readError(const QString& path, const QString& why, int languageIndex)
+{
+    return languageIndex == 1 ? QStringLiteral("Cannot read \"%1\": %2").arg(path, why)
+                              : QStringLiteral("Не удалось прочитать \"%1\": %2").arg(path, why);
+}
+
+void appendCsvField(QByteArray& out, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    const bool quote = utf8.contains(',') || utf8.contains('"') || utf8.contains('\n') || utf8.contains('\r');
+    if (!quote) {
+        out += utf8;
+        return;
+    }
+    out += '"';
+    for (char c : utf8) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+bool isCsv(const TableFormat& format)
+{
+    return std::strcmp(format.id, "csv") == 0;
+}
+
+std::optional<QString> writeText(const StringGrid& grid, const QString& path, int languageIndex,
+                                 const TableFormat& format)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return writeError(path, file.errorString(), languageIndex);
+    const QByteArray text = tableAsText(grid, format);
+    if (file.write(text) != text.size() || !file.commit())
+        return writeError(path, file.errorString(), languageIndex);
+    return std::nullopt;
+}
+
+std::optional<QString> readText(const QString& path, StringGrid& grid, int languageIndex, const TableFormat& format)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return readError(path, file.errorString(), languageIndex);
+    std::vector<QStringList> rows;
+    if (!parseTableText(file.readAll(), format, rows))
+        return readError(path,
+                         languageIndex == 1 ? QStringLiteral("a quoted field is not closed")
+                                            : QStringLiteral("не закрыты кавычки поля"),
+                         languageIndex);
+    int cols = 1;
+    for (const auto& r : rows)
+        cols = std::max(cols, int(r.size()));
+    StringGrid::UpdateBatch batch(grid);
+    grid.setColCount(cols);
+    grid.setRowCount(std::max<int>(1, int(rows.size())));
+    for (int row = 0; row < int(rows.size()); ++row)
+        for (int col = 0; col < cols; ++col)
+            grid.setCell(col, row, col < rows[row].size() ? rows[row][col] : QString());
+    return std::nullopt;
+}
+
+std::optional<QString> writeTsv(const StringGrid& grid, const QString& path, int languageIndex)
+{
+    return writeText(grid, path, languageIndex, *tableFormatById("tsv"));
+}
+
+std::optional<QString> readTsv(const QString& path, StringGrid& grid, int languageIndex)
+{
+    return readText(path, grid, languageIndex, *tableFormatById("tsv"));
+}
+
+std::optional<QString> writeCsv(const StringGrid& grid, const QString& path, int languageIndex)
+{
+    return writeText(grid, path, languageIndex, *tableFormatById("csv"));
+}
+
+std::optional<QString> readCsv(const QString& path, StringGrid& grid, int languageIndex)
+{
+    return readText(path, grid, languageIndex, *tableFormatById("csv"));
+}
+
+std::optional<QString> writeWorkbook(const StringGrid& grid, const QString& path, int languageIndex)
+{
+    QString reason;
+    const QString title = Text(mainWindowText(MainText::ArchiveTitle), std::uint8_t(languageIndex));
+    if (ExportToSpreadsheet(grid, path, title, QLocale::system(), &reason))
+        return writeError(path, reason, languageIndex);
+    return std::nullopt;
+}
+
+std::optional<QString> writeReport(const StringGrid& grid, const QString& path, int languageIndex)
+{
+    // Laying out the pages needs fonts, which only a GUI application has.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return writeError(path, QStringLiteral("the report's pages need a graphical application"), languageIndex);
+    QString reason;
+    if (!writeReportPdf(grid, path, &reason))
+        return writeError(path, reason, languageIndex);
+    return std::nullopt;
+}
+
+const TableFormat Formats[] = {
+    {"qlx", "Quilex-A Project", {QStringLiteral(".qlx")}, readProjectFile, writeProjectFile},
+    {"tsv", "Tab-separated text", {QStringLiteral(".tsv"), QStringLiteral(".txt")}, readTsv, writeTsv},
+    {"csv", "Comma-separated text", {QStringLiteral(".csv")}, readCsv, writeCsv},
+    {"xlsx", "Excel 2007 workbook", {QStringLiteral(".xlsx")}, nullptr, writeWorkbook},
+    {"pdf", "Printed report (PDF)", {QStringLiteral(".pdf")}, nullptr, writeReport},
+};
+
+} // namespace
+
+std::span<const TableFormat> tableFormats()
+{
+    return Formats;
+}
+
+const TableFormat* tableFormatFor(const QString& path)
+{
+    for (const TableFormat& format : Formats)
+        for (const QString& ending : format.endings)
+            if (path.endsWith(ending, Qt::CaseInsensitive))
+                return &format;
+    return nullptr;
+}
+
+const TableFormat* tableFormatById(const char* id)
+{
+    for (const TableFormat& format : Formats)
+        if (std::strcmp(format.id, id) == 0)
+            return &format;
+    return nullptr;
+}
+
+QByteArray tableAsText(const StringGrid& grid, const TableFormat& format)
+{
+    const bool csv = isCsv(format);
+    QByteArray out;
+    for (int row = 0; row < grid.rowCount(); ++row) {
+        for (int col = 0; col < grid.colCount(); ++col) {
+            if (csv) {
+                if (col > 0)
+                    out += ',';
+                appendCsvField(out, grid.cell(col, row));
+            } else {
+                if (col > 0)
+                    out += '\t';
+                out += grid.cell(col, row).toUtf8();
+            }
+        }
+        out += csv ? "\r\n" : "\n";
+    }
+    return out;
+}
+
+bool parseTableText(const QByteArray& text, const TableFormat& format, std::vector<QStringList>& rows)
+{
+    rows.clear();
+    if (!isCsv(format)) {
+        for (QByteArray line : text.split('\n')) {
+            if (line.endsWith('\r'))
+                line.chop(1);
+            QStringList cells;
+            for (const QByteArray& cell : line.split('\t'))
+                cells << QString::fromUtf8(cell);
+            rows.push_back(cells);
+        }
+        if (!rows.empty() && rows.back().size() == 1 && rows.back().front().isEmpty())
+            rows.pop_back(); // the line feed after the last line
+        return true;
+    }
+    // Comma-separated with double-quoted fields, as in RFC 4180.
+    QStringList cells;
+    QByteArray field;
+    bool quoted = false;
+    bool rowOpen = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        rowOpen = true;
+        if (quoted) {
+            if (c == '"') {
+                if (i + 1 < text.size() && text[i + 1] == '"') {
+                    field += '"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                field += c;
+            }
+        } else if (c == '"' && field.isEmpty()) {
+            quoted = true;
+        } else if (c == ',') {
+            cells << QString::fromUtf8(field);
+            field.clear();
+        } else if (c == '\n' || c == '\r') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            cells << QString::fromUtf8(field);
+            field.clear();
+            rows.push_back(cells);
+            cells.clear();
+            rowOpen = false;
+        } else {
+            field += c;
+        }
+    }
+    if (quoted)
+        return false;
+    if (rowOpen) {
+        cells << QString::fromUtf8(field);
+        rows.push_back(cells);
+    }
+    return true;
+}
+
+} // namespace quilex

@@ -1,0 +1,43 @@
+#pragma once
+// The files a table goes into and comes out of, as one list of formats that the window and the
+// command line share: each with its id, its name, its endings, and what it can do. A front end
+// only looks a format up by a file's ending, and chooses for itself what a name with no known
+// ending means (the window: a project file; the command line: tab-separated text).
+
+#include "app/string_grid.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace quilex {
+
+struct TableFormat {
+    const char* id;       // "qlx", "tsv", "csv", "xlsx", "pdf"
+    const char* name;     // for file dialogs
+    QStringList endings;  // with the dot, lower case; matched without regard to case
+    // Replace the grid with the file's table, or say why not (languageIndex 1 English, else
+    // Russian). Null for a format that is only written.
+    std::optional<QString> (*read)(const QString& path, StringGrid& grid, int languageIndex);
+    // Write the whole table (all RowCount rows, header row first), or say why not.
+    std::optional<QString> (*write)(const StringGrid& grid, const QString& path, int languageIndex);
+};
+
+// Every format, the project file first.
+std::span<const TableFormat> tableFormats();
+// The format a file's name says, or nullptr for an ending no format has.
+const TableFormat* tableFormatFor(const QString& path);
+// A format by its id ("tsv"); nullptr for an unknown id.
+const TableFormat* tableFormatById(const char* id);
+
+// The text forms: tab-separated (lines ended by LF) and comma-separated (RFC 4180, lines ended
+// by CR LF, fields with a comma, quote or line break quoted), UTF-8.
+QByteArray tableAsText(const StringGrid& grid, const TableFormat& format);
+// Parses such text into rows of cells; false on a quoted field that is never closed.
+bool parseTableText(const QByteArray& text, const TableFormat& format, std::vector<QStringList>& rows);
+
+} // namespace quilex
