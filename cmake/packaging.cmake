@@ -25,8 +25,43 @@ foreach(size 16 24 32 48 64 128 256)
   install(FILES ${QUILEX_RESOURCES}/icons/quilex-${size}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME ${QUILEX_APP_ID}.png)
 endforeach()
-install(FILES ${QUILEX_RESOURCES}/man/quilex.1 ${QUILEX_RESOURCES}/man/quilex-cli.1
+# Project files are a type of their own, which the file manager opens with the program and
+# shows with its icon; shared-mime-info's trigger updates the database when the package comes
+# and goes.
+install(FILES ${QUILEX_RESOURCES}/mime/${QUILEX_APP_ID}.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+install(FILES ${QUILEX_RESOURCES}/icons/quilex.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/mimetypes RENAME application-x-quilex-project.svg)
+
+# Manual pages and the changelog go compressed, as Debian keeps them: gzip -9n, no name or time
+# in the header, so the same sources give the same bytes.
+find_program(QUILEX_GZIP gzip REQUIRED)
+set(QUILEX_COMPRESSED)
+set(QUILEX_COMPRESSED_SOURCES)
+foreach(page quilex.1 quilex-cli.1 quilex-sim-pipes.1)
+  list(APPEND QUILEX_COMPRESSED_SOURCES ${QUILEX_RESOURCES}/man/${page})
+endforeach()
+list(APPEND QUILEX_COMPRESSED_SOURCES ${QUILEX_RESOURCES}/debian/changelog)
+foreach(source IN LISTS QUILEX_COMPRESSED_SOURCES)
+  get_filename_component(name ${source} NAME)
+  if(name STREQUAL "changelog")
+    set(name changelog.Debian)
+  endif()
+  set(out ${CMAKE_BINARY_DIR}/compressed/${name}.gz)
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/compressed
+    COMMAND ${QUILEX_GZIP} -9nc ${source} > ${out}
+    DEPENDS ${source} VERBATIM)
+  list(APPEND QUILEX_COMPRESSED ${out})
+endforeach()
+add_custom_target(compressed_docs ALL DEPENDS ${QUILEX_COMPRESSED})
+install(FILES ${CMAKE_BINARY_DIR}/compressed/quilex.1.gz ${CMAKE_BINARY_DIR}/compressed/quilex-cli.1.gz
+              ${CMAKE_BINARY_DIR}/compressed/quilex-sim-pipes.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/compressed/changelog.Debian.gz ${QUILEX_RESOURCES}/debian/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quilex-a)
+# The one lintian tag that is ours to explain (README, "Installing").
+install(FILES ${QUILEX_RESOURCES}/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME quilex-a)
 install(FILES ${QUILEX_RESOURCES}/completion/quilex-cli
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
@@ -40,14 +75,15 @@ set(CPACK_PACKAGE_VENDOR "The Quilex-A developers")
 set(CPACK_PACKAGE_CONTACT "The Quilex-A developers <info@quilex.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "companion program of the Quilex-A ultrasonic thickness gauge")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Quilex-A reads the archive of up to 2048 thickness measurements from the Quilex-A\n"
-  "hand-held ultrasonic thickness gauge over USB into a table, keeps it in project files,\n"
-  "exports it to a spreadsheet workbook, copies and prints it, edits the gauge's table of\n"
-  "materials and saves the picture on its screen, in Russian and English.\n"
+  "Quilex-A reads the archive of up to 2048 thickness measurements from the\n"
+  "Quilex-A hand-held ultrasonic thickness gauge over USB into a table, keeps it\n"
+  "in project files, exports it to a spreadsheet workbook, copies and prints it,\n"
+  "edits the gauge's table of materials and saves the picture on its screen, in\n"
+  "Russian and English.\n"
   "\n"
-  "The package holds the window (quilex), the command-line program (quilex-cli), a\n"
-  "simulated gauge to try both without the instrument, and the udev rule that lets the\n"
-  "logged-in user open the gauge.")
+  "The package holds the window (quilex), the command-line program (quilex-cli),\n"
+  "a simulated gauge to try both without the instrument, and the udev rule that\n"
+  "lets the logged-in user open the gauge.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.quilex.example/")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -61,6 +97,9 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libusb-0.1-4")
 # The report's fonts and Qt's own Russian texts (dialog buttons): the program runs without
 # them, only looks worse.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, fonts-dejavu-core, qt6-translations-l10n")
+# udev learns the rule, and forgets it, without the gauge being replugged.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${QUILEX_RESOURCES}/debian/postinst;${QUILEX_RESOURCES}/debian/postrm")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 include(CPack)
 
 if(QUILEX_BUILD_TESTS)
