@@ -4,9 +4,12 @@
 #include "app/clipboard_copy.h"
 #include "app/main_window_texts.h"
 #include "app/project_file.h"
+#include "app/statistics.h"
 #include "app/texts.h"
 #include "exchange/progress_dialog.h"
 #include "export/table_formats.h"
+#include "windows/chart_window.h"
+#include "windows/statistics_window.h"
 #include "windows/text_fit.h"
 #include "windows/material_settings.h"
 #include "windows/screenshot_window.h"
@@ -139,6 +142,13 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
     StringGrid1->setColumnWidths(std::vector<int>(ArchiveColumnWidths.begin(), ArchiveColumnWidths.end()));
     // Tab leaves the table for the buttons: the table is read, not typed into.
     StringGrid1->setTabKeyNavigation(false);
+    // With a minimum allowable thickness set, a reading below it stands out in red. Asked only
+    // of the rows on the screen.
+    StringGrid1->gridModel()->setRowColour([this](int row) -> std::optional<QColor> {
+        if (!limits_.empty() && belowMinimum(ArchiveTable, row, limits_, rowReader_))
+            return QColor(0xFF, 0xA0, 0xA0); // red, and the text still reads
+        return std::nullopt;
+    });
     // The columns follow what they hold: at least their drawn widths, as wide as their header
     // and widest text in the font in use, and wider when the window has room. Refitted once
     // after any change of the table, and whenever the window's size changes.
@@ -152,6 +162,12 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
     connect(model, &QAbstractItemModel::rowsInserted, &fitTimer_, qOverload<>(&QTimer::start));
     connect(model, &QAbstractItemModel::columnsInserted, &fitTimer_, qOverload<>(&QTimer::start));
     connect(model, &QAbstractItemModel::headerDataChanged, &fitTimer_, qOverload<>(&QTimer::start));
+    analysisTimer_.setSingleShot(true);
+    analysisTimer_.setInterval(0);
+    connect(&analysisTimer_, &QTimer::timeout, this, &TForm1::refreshAnalysis);
+    connect(model, &QAbstractItemModel::modelReset, &analysisTimer_, qOverload<>(&QTimer::start));
+    connect(model, &QAbstractItemModel::layoutChanged, &analysisTimer_, qOverload<>(&QTimer::start));
+    connect(model, &QAbstractItemModel::dataChanged, &analysisTimer_, qOverload<>(&QTimer::start));
     // The view's own room changes too, when its scroll bars come and go.
     StringGrid1->viewport()->installEventFilter(this);
     StringGrid1->installEventFilter(this);
@@ -174,6 +190,9 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
     Copy1 = Edit1->addAction(QString(), this, &TForm1::Copy1Click);
     Copy2 = Edit1->addAction(QString(), this, &TForm1::Copy2Click);
     N1 = Edit1->addAction(QString::fromUtf16(ScreenshotMenuCaption), this, &TForm1::N1Click);
+    Edit1->addSeparator();
+    Statistics1 = Edit1->addAction(QString(), this, &TForm1::Statistics1Click);
+    Chart1 = Edit1->addAction(QString(), this, &TForm1::Chart1Click);
     Language1 = menuBar()->addMenu(QString::fromUtf16(LanguageMenuCaption));
     Lang0 = Language1->addAction(QString::fromUtf16(RussianMenuCaption), this, &TForm1::Lang0Click);
     Lang1 = Language1->addAction(QString::fromUtf16(EnglishMenuCaption), this, &TForm1::Lang1Click);
@@ -308,11 +327,17 @@ void TForm1::switchLanguage(std::uint8_t language)
     Help1->setTitle(Text(MainText::HelpMenu));
     Contents1->setText(Text(MainText::HelpContents));
     About1->setText(Text(MainText::About));
+    Statistics1->setText(Text(StatisticsMenuText));
+    Chart1->setText(Text(ChartMenuText));
     Button1->setText(Text(MainText::ReadArchive));
     Button2->setText(Text(MainText::MaterialSettings));
     layoutButtons();
     writeArchiveHeader(ArchiveTable, language);
     applyQtTranslation(language, qtTranslator_);
+    if (statisticsWindow_)
+        statisticsWindow_->retranslate();
+    if (chartWindow_)
+        chartWindow_->retranslate();
 }
 
 
@@ -330,6 +355,51 @@ bool TForm1::unsavedTableSettled()
         return false;
     }
     return false;
+}
+
+void TForm1::setLimits(const TableLimits& limits)
+{
+    if (limits == limits_)
+        return;
+    limits_ = limits;
+    // The rows below their minimum change colour; the figures and the chart follow.
+    StringGrid1->viewport()->update();
+    refreshAnalysis();
+}
+
+void TForm1::refreshAnalysis()
+{
+    analysisTimer_.stop();
+    if (statisticsWindow_ && statisticsWindow_->isVisible())
+        statisticsWindow_->refresh(limits_);
+    if (chartWindow_ && chartWindow_->isVisible())
+        chartWindow_->refresh(limits_);
+}
+
+void TForm1::Statistics1Click()
+{
+    if (!statisticsWindow_) {
+        statisticsWindow_ = std::make_unique<StatisticsWindow>(ArchiveTable, this);
+        // Limits set in the window belong to the table: kept in its project, drawn in red.
+        connect(statisticsWindow_.get(), &StatisticsWindow::limitsEdited, this, [this](const TableLimits& limits) {
+            setLimits(limits);
+            setTableModified(true);
+        });
+    }
+    statisticsWindow_->refresh(limits_);
+    statisticsWindow_->show();
+    statisticsWindow_->raise();
+    statisticsWindow_->activateWindow();
+}
+
+void TForm1::Chart1Click()
+{
+    if (!chartWindow_)
+        chartWindow_ = std::make_unique<ChartWindow>(ArchiveTable, this);
+    chartWindow_->show();
+    chartWindow_->refresh(limits_);
+    chartWindow_->raise();
+    chartWindow_->activateWindow();
 }
 
 void TForm1::setTableModified(bool modified)
@@ -418,7 +488,7 @@ void TForm1::Save2Click()
     noteFolderOf(path);
     const TableFormat& format = projectDialogFormat(path);
     std::optional<QString> failed = ArchiveTable.isEmptyTable() ? saveProject(ArchiveTable, path, languageIndex())
-                                                                : format.write(ArchiveTable, path, languageIndex());
+                                                                : format.write(ArchiveTable, path, languageIndex(), limits_);
     if (failed) {
         showError(*failed);
         return;
@@ -440,10 +510,12 @@ void TForm1::Action1Execute(bool fromMenu)
         openFileName_ = path;
         noteFolderOf(path);
     }
-    if (auto failed = projectDialogFormat(path).read(path, ArchiveTable, languageIndex())) {
+    TableLimits limits;
+    if (auto failed = projectDialogFormat(path).read(path, ArchiveTable, languageIndex(), &limits)) {
         showError(*failed);
         return;
     }
+    setLimits(limits);
     projectFile_ = path;
     StringGrid1->horizontalHeader()->setSortIndicatorShown(false);
     setTableModified(false);

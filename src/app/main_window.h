@@ -5,6 +5,8 @@
 #include "app/grid_sort.h"
 #include "app/string_grid.h"
 #include "app/string_grid_view.h"
+#include "app/archive_values.h"
+#include "app/thickness_limits.h"
 #include "exchange/exchange_state.h"
 #include "exchange/widget_bridge.h"
 
@@ -25,6 +27,8 @@ namespace quilex {
 class TForm2;
 class TForm3;
 class TForm5;
+class StatisticsWindow;
+class ChartWindow;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -51,6 +55,10 @@ public:
     bool tableModified() const { return isWindowModified(); }
     // The project file the table was last saved to or opened from (empty before).
     const QString& projectFile() const { return projectFile_; }
+    // The inspector's thickness limits for the table: set in the statistics window, kept in the
+    // project file, drawn as red rows in the table.
+    const TableLimits& limits() const { return limits_; }
+    void setLimits(const TableLimits& limits);
 
     StringGrid& archiveTable() { return ArchiveTable; }
     StringGridView* grid() const { return StringGrid1; }
@@ -75,6 +83,9 @@ public:
     QAction* Copy1 = nullptr;
     QAction* Copy2 = nullptr;
     QAction* N1 = nullptr;
+    // Beside the Part's items: the statistics per series with the limits, and the chart.
+    QAction* Statistics1 = nullptr;
+    QAction* Chart1 = nullptr;
     QMenu* Language1 = nullptr;
     QAction* Lang0 = nullptr;
     QAction* Lang1 = nullptr;
@@ -99,6 +110,10 @@ public:
     void Lang0Click();
     void Lang1Click();
     void Contents1Click();
+    void Statistics1Click();
+    void Chart1Click();
+    StatisticsWindow* statisticsWindow() const { return statisticsWindow_.get(); }
+    ChartWindow* chartWindow() const { return chartWindow_.get(); }
     void About1Click();
     void StringGrid1KeyDown(int key, Qt::KeyboardModifiers modifiers);
     void StringGrid1MouseUp(Qt::MouseButton button, int column, int row);
@@ -135,12 +150,18 @@ private:
     QString spreadsheetFileName_;
     QString lastFolder_;
     QString projectFile_;
+    TableLimits limits_;
+    ArchiveRowReader rowReader_;
     bool altAlone_ = false; // Alt went down with no other key since
     std::unique_ptr<TForm2> progress_;
     std::unique_ptr<TForm3> materialWindow_;
     std::unique_ptr<TForm5> screenshotWindow_;
     std::unique_ptr<QTranslator> qtTranslator_;
     QTimer fitTimer_;
+    QTimer analysisTimer_; // the statistics and the chart follow the table
+    std::unique_ptr<StatisticsWindow> statisticsWindow_;
+    std::unique_ptr<ChartWindow> chartWindow_;
+    void refreshAnalysis();
 };
 
 // Qt's own dialogs and buttons speak the language in use: Qt's Russian translation is loaded

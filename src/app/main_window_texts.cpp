@@ -56,6 +56,8 @@ QString Text(MainText id)
     return Text(mainWindowText(id));
 }
 
+const TextPair StatisticsMenuText{u"Статистика", u"Statistics"};
+const TextPair ChartMenuText{u"График", u"Chart"};
 const TextPair UnsavedTableQuestionText{
     u"Таблица измерений не сохранена в проекте. Сохранить её перед тем, как продолжить?",
     u"The table of measurements has not been saved in a project. Save it before going on?"};

@@ -56,6 +56,9 @@ QString Text(MainText id);
 // Texts beyond the window's table of pairs: what the window added around the Parts' flows.
 // The question before a table that was never saved is dropped.
 extern const TextPair UnsavedTableQuestionText;
+// The menu items of the statistics and the chart.
+extern const TextPair StatisticsMenuText;
+extern const TextPair ChartMenuText;
 // Between the caption and the project file's name in the window's title.
 inline constexpr char16_t CaptionFileSeparator[] = u" \u2014 ";
 

@@ -69,7 +69,8 @@ void TForm1::Save1Click()
         showError(*refused);
         return;
     }
-    if (auto failed = ExportToSpreadsheet(ArchiveTable, path, Text(MainText::ArchiveTitle)))
+    if (auto failed = ExportToSpreadsheet(ArchiveTable, path, Text(MainText::ArchiveTitle), QLocale::system(), nullptr,
+                                          limits_))
         showError(*failed);
 }
 

@@ -142,7 +142,7 @@ QString tooLarge(const QString& path, int languageIndex)
 
 } // namespace
 
-QByteArray encodeProject(const StringGrid& grid)
+QByteArray encodeProject(const StringGrid& grid, const TableLimits& limits)
 {
     const int cols = grid.colCount();
     const int rows = grid.rowCount();
@@ -175,6 +175,7 @@ QByteArray encodeProject(const StringGrid& grid)
         p += column.size();
         std::vector<char>().swap(column);
     }
+    bytes += encodeLimits(limits); // nothing at all when there are none
     return bytes;
 }
 
@@ -247,7 +248,8 @@ std::variant<ProjectCells, QString> locateCells(QByteArrayView bytes, int langua
         located.spans[static_cast<size_t>(index)] = {static_cast<std::uint32_t>(pos), static_cast<std::uint32_t>(length)};
         pos += length;
     }
-    // Bytes after the last cell are not ours to judge; the table itself is whole.
+    // Bytes after the last cell are not for the cells to judge; the table itself is whole.
+    located.endOfCells = pos;
     return located;
 }
 
@@ -265,9 +267,18 @@ std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& conte
         const CellSpan span = found.spans[index];
         cells[index] = texts.text(bytes.sliced(span.offset, span.length));
     }
+    TableLimits limits;
+    const QByteArrayView after = bytes.sliced(found.endOfCells);
+    if (startsLimits(after)) {
+        auto decoded = decodeLimits(after, languageIndex);
+        if (auto* problem = std::get_if<QString>(&decoded))
+            return std::move(*problem);
+        limits = std::get<TableLimits>(decoded);
+    }
     contents.colCount = found.colCount;
     contents.rowCount = found.rowCount;
     contents.cells = std::move(cells);
+    contents.limits = limits;
     return std::nullopt;
 }
 
@@ -285,7 +296,8 @@ void applyProject(ProjectContents&& contents, StringGrid& grid)
     contents.cells.clear();
 }
 
-std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex)
+std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex,
+                                        const TableLimits& limits)
 {
     if (!windows1251::available())
         return writeFailure(path, noConverter(languageIndex), languageIndex);
@@ -293,7 +305,7 @@ std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& p
     const qint64 cellCount = qint64{grid.colCount()} * grid.rowCount();
     if (cellCount > (MaxProjectFileSize - ProjectHeaderSize) / ProjectLengthSize)
         return tooLarge(path, languageIndex);
-    return writeProjectBytes(encodeProject(grid), path, languageIndex);
+    return writeProjectBytes(encodeProject(grid, limits), path, languageIndex);
 }
 
 std::optional<QString> writeProjectBytes(const QByteArray& bytes, const QString& path, int languageIndex)
@@ -328,7 +340,7 @@ std::optional<QString> writeProjectBytes(const QByteArray& bytes, const QString&
     return std::nullopt;
 }
 
-std::optional<QString> readProjectFile(const QString& path, StringGrid& grid, int languageIndex)
+std::optional<QString> readProjectFile(const QString& path, StringGrid& grid, int languageIndex, TableLimits* limits)
 {
     if (!windows1251::available())
         return readFailure(path, noConverter(languageIndex), languageIndex);
@@ -362,15 +374,18 @@ std::optional<QString> readProjectFile(const QString& path, StringGrid& grid, in
     ProjectContents contents;
     if (auto problem = parseProject(bytes, contents, languageIndex))
         return readFailure(path, *problem, languageIndex);
+    if (limits)
+        *limits = contents.limits;
     applyProject(std::move(contents), grid);
     return std::nullopt;
 }
 
-std::optional<QString> saveProject(const StringGrid& grid, const QString& path, int languageIndex)
+std::optional<QString> saveProject(const StringGrid& grid, const QString& path, int languageIndex,
+                                   const TableLimits& limits)
 {
     if (grid.isEmptyTable())
         return pick(languageIndex, QStringLiteral("Архив не считан!"), QStringLiteral("Archive not read!"));
-    return writeProjectFile(grid, path, languageIndex);
+    return writeProjectFile(grid, path, languageIndex, limits);
 }
 
 } // namespace quilex

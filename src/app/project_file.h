@@ -5,10 +5,14 @@
 //   ColCount C, RowCount R, then C x R cells column by column (all rows of column 0 first),
 //   each cell its length n and n bytes of text, no terminator.
 //
-// Nothing else is in the file: no marker, version or checksum, so the reader checks every
-// count and length against the file's size before it touches the table.
+// The cells carry no marker, version or checksum, so the reader checks every count and length
+// against the file's size before it touches the table. After the last cell a project may hold
+// the inspector's thickness limits (thickness_limits.h), which has its own version, length and
+// checksum; a reader that knows only the cells never looks there. Other bytes after the cells
+// are not ours and are left alone.
 
 #include "app/string_grid.h"
+#include "app/thickness_limits.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -26,11 +30,12 @@ struct ProjectContents {
     std::int32_t colCount = 0;
     std::int32_t rowCount = 0;
     std::vector<QString> cells; // column by column, as in the file: cells[c * rowCount + r]
+    TableLimits limits;         // none when the file holds none
 };
 
-// The bytes of the grid's ColCount x RowCount cells. A character with no Windows-1251 form is
-// stored as "?".
-QByteArray encodeProject(const StringGrid& grid);
+// The bytes of the grid's ColCount x RowCount cells, and after them the limits when there are
+// any. A character with no Windows-1251 form is stored as "?".
+QByteArray encodeProject(const StringGrid& grid, const TableLimits& limits = {});
 
 // Larger files are refused rather than read into memory; a full archive takes about 100 KB.
 inline constexpr qint64 MaxProjectFileSize = qint64{1} << 30;
@@ -48,6 +53,7 @@ struct ProjectCells {
     std::int32_t colCount = 0;
     std::int32_t rowCount = 0;
     std::vector<CellSpan> spans; // spans[c * rowCount + r]
+    qsizetype endOfCells = ProjectHeaderSize; // where the bytes after the last cell begin
 };
 
 // Checks every count and length of a whole file's bytes against its size and finds its cells;
@@ -55,8 +61,9 @@ struct ProjectCells {
 // MaxProjectFileSize bytes are refused.
 std::variant<ProjectCells, QString> locateCells(QByteArrayView bytes, int languageIndex);
 
-// Checks and decodes a whole file's bytes. On a problem, returns what is wrong (Russian for
-// languageIndex 0, English for 1) and leaves contents untouched. A zero byte in a text ends it.
+// Checks and decodes a whole file's bytes, the limits after the cells included. On a problem,
+// returns what is wrong (Russian for languageIndex 0, English for 1) and leaves contents
+// untouched: damaged limits refuse the file as damaged cells do. A zero byte in a text ends it.
 std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& contents, int languageIndex);
 
 // Sets ColCount, then RowCount (so a count of 1 drops a fixed row or column, and a count below
@@ -65,17 +72,21 @@ void applyProject(ProjectContents&& contents, StringGrid& grid);
 
 // Writes the grid to path through a temporary file that replaces the target only when complete,
 // so a failed write leaves any earlier file as it was. Returns the message to show on failure.
-std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex);
+std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex,
+                                        const TableLimits& limits = {});
 // The same for a project's bytes as encodeProject makes them.
 std::optional<QString> writeProjectBytes(const QByteArray& bytes, const QString& path, int languageIndex);
 
 // Replaces the grid with the file's table. A file that cannot be read or does not hold a whole,
 // consistent table is refused with a message naming the file and the problem, and the grid
 // stays as it was.
-std::optional<QString> readProjectFile(const QString& path, StringGrid& grid, int languageIndex);
+// The file's limits go to *limits (none when the file has none), when it is given.
+std::optional<QString> readProjectFile(const QString& path, StringGrid& grid, int languageIndex,
+                                       TableLimits* limits = nullptr);
 
 // The save command after its dialog: an empty table (cell (0, 1) empty) is refused with
 // "Архив не считан!" / "Archive not read!" and nothing is written; otherwise writeProjectFile.
-std::optional<QString> saveProject(const StringGrid& grid, const QString& path, int languageIndex);
+std::optional<QString> saveProject(const StringGrid& grid, const QString& path, int languageIndex,
+                                   const TableLimits& limits = {});
 
 } // namespace quilex

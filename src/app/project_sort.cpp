@@ -91,6 +91,15 @@ std::optional<QByteArray> sortedProjectBytes(QByteArrayView bytes, int column, S
         }
     }
     out.truncate(total);
+    // The limits after the cells go with the table, as reading and writing it would keep them:
+    // whole, or not at all when they are damaged (the long way then says so).
+    const QByteArrayView after = bytes.sliced(cells->endOfCells);
+    if (startsLimits(after)) {
+        auto limits = decodeLimits(after, languageIndex);
+        if (std::holds_alternative<QString>(limits))
+            return std::nullopt;
+        out += encodeLimits(std::get<TableLimits>(limits));
+    }
     return out;
 }
 

@@ -63,6 +63,9 @@ QVariant StringGridModel::data(const QModelIndex& index, int role) const
     case Qt::BackgroundRole:
         if (index.column() < grid_.fixedCols() || gridRow(index.row()) < grid_.fixedRows())
             return QApplication::palette().button();
+        if (rowColour_)
+            if (const std::optional<QColor> colour = rowColour_(gridRow(index.row())))
+                return *colour;
         return {};
     default:
         return {};

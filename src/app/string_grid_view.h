@@ -9,7 +9,10 @@
 #include <QAbstractTableModel>
 #include <QTableView>
 
+#include <QColor>
+
 #include <functional>
+#include <optional>
 
 namespace quilex {
 
@@ -25,6 +28,9 @@ public:
     int gridRow(int modelRow) const { return modelRow + firstDataRow(); }
 
     void setEditable(bool editable) { editable_ = editable; }
+    // A background for a whole data row (by grid row), or none for the usual one.
+    using RowColour = std::function<std::optional<QColor>(int gridRow)>;
+    void setRowColour(RowColour colour) { rowColour_ = std::move(colour); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -38,6 +44,7 @@ private:
 
     StringGrid& grid_;
     bool editable_ = false;
+    RowColour rowColour_;
 };
 
 class StringGridView final : public QTableView {

@@ -26,10 +26,14 @@ int runArchive(const QStringList& args);
 int runMaterials(const QStringList& args);
 int runScreenshot(const QStringList& args);
 int runConvert(const QStringList& args);
+int runStats(const QStringList& args);
+int runChart(const QStringList& args);
 extern const char* const DevicesHelp;
 extern const char* const ArchiveHelp;
 extern const char* const MaterialsHelp;
 extern const char* const ScreenshotHelp;
 extern const char* const ConvertHelp;
+extern const char* const StatsHelp;
+extern const char* const ChartHelp;
 
 } // namespace quilex::cli

@@ -264,7 +264,8 @@ int runConvert(const QStringList& args)
     }
 
     StringGrid table;
-    if (auto failed = readTable(in, table, *lang))
+    TableLimits limits; // a project's thickness limits go on to a project, and into a workbook's statistics
+    if (auto failed = readTable(in, table, *lang, &limits))
         return fileFailure(*failed);
     if (column >= 0) {
         if (column >= table.colCount())
@@ -274,7 +275,7 @@ int runConvert(const QStringList& args)
         if (click.outcome == HeaderClickOutcome::Failed)
             return fileFailure(click.error);
     }
-    if (auto failed = writeTable(table, out, *lang))
+    if (auto failed = writeTable(table, out, *lang, limits))
         return fileFailure(*failed);
     return ExitDone;
 }

@@ -2,7 +2,7 @@
 
 namespace quilex::cli {
 
-Options parseOptions(const QStringList& args, const QStringList& valueOptions)
+Options parseOptions(const QStringList& args, const QStringList& valueOptions, const QStringList& flags)
 {
     Options options;
     for (int i = 0; i < args.size(); ++i) {
@@ -22,6 +22,10 @@ Options parseOptions(const QStringList& args, const QStringList& valueOptions)
             name = arg.left(eq);
             value = arg.mid(eq + 1);
             inlineValue = true;
+        }
+        if (flags.contains(arg)) {
+            options.values.insert(arg, QString());
+            continue;
         }
         if (!valueOptions.contains(name)) {
             options.error = QStringLiteral("unknown option \"%1\"").arg(name);
@@ -61,6 +65,25 @@ std::optional<double> waitOption(const Options& options, QString& error)
         return std::nullopt;
     }
     return seconds;
+}
+
+std::optional<TableLimits> limitOptions(const Options& options, TableLimits limits, QString& error)
+{
+    // An option stands for the whole table: it replaces the table's value and the series' own.
+    for (const auto& [name, field] :
+         {std::pair{QStringLiteral("--min"), &ThicknessLimits::minimum}, std::pair{QStringLiteral("--nominal"), &ThicknessLimits::nominal}}) {
+        if (!options.has(name))
+            continue;
+        const auto value = limitFromText(options.value(name));
+        if (!value) {
+            error = QStringLiteral("%1 takes a thickness in millimetres such as 4.5, not \"%2\"").arg(name, options.value(name));
+            return std::nullopt;
+        }
+        limits.table.*field = *value;
+        for (auto& [series, own] : limits.series)
+            own.*field = std::nullopt;
+    }
+    return limits;
 }
 
 } // namespace quilex::cli

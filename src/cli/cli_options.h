@@ -2,6 +2,8 @@
 // A small option reader for the commands: "-o FILE", "--lang ru", "--wait=5" and positional
 // arguments, with a usage message for anything else.
 
+#include "app/thickness_limits.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -19,12 +21,16 @@ struct Options {
     QString value(const QString& name, const QString& fallback = {}) const { return values.value(name, fallback); }
 };
 
-// valueOptions: the options that take a value; anything else starting with '-' is an error.
-Options parseOptions(const QStringList& args, const QStringList& valueOptions);
+// valueOptions: the options that take a value; flags: those that take none (their value is
+// empty); anything else starting with '-' is an error.
+Options parseOptions(const QStringList& args, const QStringList& valueOptions, const QStringList& flags = {});
 
 // "--lang ru|en" as a language index; error text in usage on anything else.
 std::optional<int> languageOption(const Options& options, QString& error);
 // "--wait SECONDS", default 10.
 std::optional<double> waitOption(const Options& options, QString& error);
+// "--min MM" and "--nominal MM" over the limits a file kept: each replaces the whole table's
+// value and every series' own.
+std::optional<TableLimits> limitOptions(const Options& options, TableLimits limits, QString& error);
 
 } // namespace quilex::cli

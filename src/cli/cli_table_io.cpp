@@ -39,7 +39,8 @@ QByteArray projectBytes(const QString& path)
     return bytes;
 }
 
-std::optional<QString> writeTable(const StringGrid& grid, const QString& path, int languageIndex)
+std::optional<QString> writeTable(const StringGrid& grid, const QString& path, int languageIndex,
+                                  const TableLimits& limits)
 {
     if (path.isEmpty()) {
         const QByteArray text = tableAsText(grid, *tableFormatById("tsv"));
@@ -49,17 +50,17 @@ std::optional<QString> writeTable(const StringGrid& grid, const QString& path, i
                                       : QStringLiteral("Не удалось записать в стандартный вывод");
         return std::nullopt;
     }
-    return formatOf(path).write(grid, path, languageIndex);
+    return formatOf(path).write(grid, path, languageIndex, limits);
 }
 
-std::optional<QString> readTable(const QString& path, StringGrid& grid, int languageIndex)
+std::optional<QString> readTable(const QString& path, StringGrid& grid, int languageIndex, TableLimits* limits)
 {
     const TableFormat& format = formatOf(path);
     if (!format.read)
         return languageIndex == 1
                    ? QStringLiteral("Cannot read \"%1\": a %2 is written, not read").arg(path, QLatin1String(format.name))
                    : QStringLiteral("Не удалось прочитать \"%1\": этот формат только записывается").arg(path);
-    return format.read(path, grid, languageIndex);
+    return format.read(path, grid, languageIndex, limits);
 }
 
 } // namespace quilex::cli

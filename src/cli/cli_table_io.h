@@ -4,6 +4,7 @@
 // (and standard output) is tab-separated text.
 
 #include "app/string_grid.h"
+#include "app/thickness_limits.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,10 +18,14 @@ bool isProjectFile(const QString& path);
 
 // All RowCount rows, header row first, ColCount cells each; an empty path is standard output.
 // Returns the message on failure.
-std::optional<QString> writeTable(const StringGrid& grid, const QString& path, int languageIndex);
+// A project file keeps the limits after its cells; a workbook's statistics sheet uses them.
+std::optional<QString> writeTable(const StringGrid& grid, const QString& path, int languageIndex,
+                                  const TableLimits& limits = {});
 
-// Replaces the grid with the file's table. Returns the message on failure.
-std::optional<QString> readTable(const QString& path, StringGrid& grid, int languageIndex);
+// Replaces the grid with the file's table, and *limits (when given) with the limits it keeps.
+// Returns the message on failure.
+std::optional<QString> readTable(const QString& path, StringGrid& grid, int languageIndex,
+                                 TableLimits* limits = nullptr);
 
 // The whole of a project file's bytes; empty when it is not a regular file of a size a project
 // file can have or cannot be read (reading it as a table then says why).

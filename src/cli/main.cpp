@@ -3,6 +3,7 @@
 #include "cli/cli_commands.h"
 
 #include <QCoreApplication>
+#include <QApplication>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -19,6 +20,8 @@ const Command commands[] = {
     {"materials", "read, or write, the gauge's table of materials", MaterialsHelp, runMaterials},
     {"screenshot", "save the picture on the gauge's screen", ScreenshotHelp, runScreenshot},
     {"convert", "read a table, sort it, write it in another form", ConvertHelp, runConvert},
+    {"stats", "the statistics of a table per series, with thickness limits", StatsHelp, runStats},
+    {"chart", "the chart of a table's readings, or their histogram, as PNG or SVG", ChartHelp, runChart},
 };
 
 void printOverview(std::FILE* out)
@@ -65,16 +68,22 @@ void printOverview(std::FILE* out)
 int main(int argc, char* argv[])
 {
     using namespace quilex::cli;
-    // The report's pages need fonts and so a GUI application; convert never opens a window,
-    // so it needs no display either.
+    // The report's pages need fonts and so a GUI application, the chart a widgets one; neither
+    // opens a window, so neither needs a display.
     bool paints = false;
-    if (argc > 1 && std::strcmp(argv[1], "convert") == 0)
+    const bool draws = argc > 1 && std::strcmp(argv[1], "chart") == 0;
+    if (argc > 1 && (std::strcmp(argv[1], "convert") == 0 || std::strcmp(argv[1], "stats") == 0))
         for (int i = 2; i < argc; ++i)
             paints = paints || QByteArray(argv[i]).toLower().endsWith(".pdf");
-    if (paints && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if ((paints || draws) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    const std::unique_ptr<QCoreApplication> app = paints ? std::make_unique<QGuiApplication>(argc, argv)
-                                                         : std::make_unique<QCoreApplication>(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (draws)
+        app = std::make_unique<QApplication>(argc, argv);
+    else if (paints)
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     if (args.isEmpty()) {

@@ -2,7 +2,9 @@
 
 #include "app/c_numeric_locale.h"
 #include "app/cell_values.h"
+#include "app/archive_columns.h"
 #include "app/main_window_texts.h"
+#include "app/statistics.h"
 #include "export/file_replace.h"
 
 #include <QDate>
@@ -336,7 +338,62 @@ std::optional<Failure> writeSheet(Workbook& book, CellWriter& cells, const Strin
     return std::nullopt;
 }
 
+// The statistics of the archive on a sheet of their own: the header as texts, the figures as
+// numbers shown with two decimals (thicknesses) or one (percents), record numbers and counts as
+// whole numbers, the whole table's row last.
+std::optional<Failure> writeStatisticsSheet(Workbook& book, CellWriter& cells, const StringGrid& grid,
+                                            const TableLimits& limits, int languageIndex, const QLocale& locale)
+{
+    const QString name = statisticsSheetName(languageIndex);
+    lxw_worksheet* sheet = workbook_add_worksheet(book.get(), name.toUtf8().constData());
+    if (!sheet)
+        return Failure{QStringLiteral("cannot add a worksheet named \"%1\"").arg(name)};
+    const StatisticsTable table =
+        statisticsTable(computeStatistics(ArchiveRowReader(locale).rows(grid), limits), languageIndex);
+    lxw_format* centred = book.format(QString());
+    lxw_format* thickness = book.format(QStringLiteral("0.00"));
+    lxw_format* percent = book.format(QStringLiteral("0.0"));
+    lxw_format* whole = book.format(QStringLiteral("0"));
+    if (!centred || !thickness || !percent || !whole)
+        return Failure{QStringLiteral("cannot add a cell format")};
+    for (int col = 0; col < table.header.size(); ++col) {
+        qsizetype longest = characterCount(table.header[col]);
+        for (const auto& row : table.rows)
+            longest = std::max(longest, characterCount(statisticsCellText(row[size_t(col)], col, locale)));
+        if (lxw_error e = worksheet_set_column(sheet, lxw_col_t(col), lxw_col_t(col), fittedWidth(longest), centred))
+            return Failure{libraryError("column", e)};
+    }
+    for (int col = 0; col < table.header.size(); ++col)
+        if (lxw_error e = worksheet_write_string(sheet, 0, lxw_col_t(col), table.header[col].toUtf8().constData(), centred))
+            return Failure{libraryError("cell", e)};
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        const lxw_row_t row = lxw_row_t(r + 1);
+        for (std::size_t c = 0; c < table.rows[r].size(); ++c) {
+            const StatisticsCell& cell = table.rows[r][c];
+            const int column = int(c);
+            lxw_error e = LXW_NO_ERROR;
+            if (const auto* number = std::get_if<double>(&cell))
+                e = worksheet_write_number(sheet, row, lxw_col_t(c), *number,
+                                           isPercentColumn(column) ? percent : thickness);
+            else if (const auto* count = std::get_if<std::int64_t>(&cell))
+                e = worksheet_write_number(sheet, row, lxw_col_t(c), double(*count), whole);
+            else if (const auto* text = std::get_if<QString>(&cell)) {
+                if (auto failed = cells.write(sheet, row, lxw_col_t(c), *text))
+                    return failed;
+            }
+            if (e != LXW_NO_ERROR)
+                return Failure{libraryError("cell", e)};
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+QString statisticsSheetName(int languageIndex)
+{
+    return languageIndex == 1 ? QStringLiteral("Statistics") : QStringLiteral("Статистика");
+}
 
 QStringList spreadsheetNameFilters()
 {
@@ -369,7 +426,7 @@ SpreadsheetCell spreadsheetCell(const QString& text, const QLocale& locale)
 
 std::optional<QString> ExportToSpreadsheet(const StringGrid& grid, const QString& path,
                                            const QString& sheetTitle, const QLocale& locale,
-                                           QString* reason)
+                                           QString* reason, const TableLimits& limits, int statisticsLanguage)
 {
     auto fail = [&](const QString& why) -> std::optional<QString> {
         if (reason)
@@ -391,6 +448,14 @@ std::optional<QString> ExportToSpreadsheet(const StringGrid& grid, const QString
         for (int first = 0; first < grid.rowCount(); first += RowsPerSheet, ++number)
             if (auto failed = writeSheet(book, cells, grid, first, number, sheetTitle))
                 return fail(failed->reason);
+        // An archive gets its statistics too: a table whose thickness column has its header.
+        const QString thicknessHeader = grid.cell(3, 0);
+        if (grid.colCount() >= 8 && !grid.isEmptyTable() &&
+            (thicknessHeader == archiveHeaderTexts(0)[3] || thicknessHeader == archiveHeaderTexts(1)[3])) {
+            const int language = statisticsLanguage >= 0 ? statisticsLanguage : int(languageIndex());
+            if (auto failed = writeStatisticsSheet(book, cells, grid, limits, language, locale))
+                return fail(failed->reason);
+        }
         if (lxw_error e = book.close())
             return fail(libraryError("saving", e));
     }

@@ -10,6 +10,7 @@
 // the table's form, everything else stays text.
 
 #include "app/string_grid.h"
+#include "app/thickness_limits.h"
 
 #include <QLocale>
 #include <QString>
@@ -51,11 +52,17 @@ std::optional<QString> spreadsheetTableCheck(const StringGrid& grid);
 // damaged earlier one. Returns "Экспорт данных - Ошибка !!!" / "Export of the data - Error !!!"
 // in the language in use on failure; when reason is given it receives a short description of
 // what went wrong (for the command line; the window shows only the message). The grid is only
-// read.
+// read. After the archive's sheets, which stay as they always were, one more sheet
+// "Статистика" / "Statistics" (in statisticsLanguage; -1 the language in use) holds the
+// statistics per series with the limits given, as numbers.
 std::optional<QString> ExportToSpreadsheet(const StringGrid& grid, const QString& path,
                                            const QString& sheetTitle,
                                            const QLocale& locale = QLocale::system(),
-                                           QString* reason = nullptr);
+                                           QString* reason = nullptr, const TableLimits& limits = {},
+                                           int statisticsLanguage = -1);
+
+// The statistics sheet's name.
+QString statisticsSheetName(int languageIndex);
 
 // What one cell text becomes in the workbook. Public for the tests and for anyone who wants to
 // know how a cell will be read.

@@ -87,36 +87,41 @@ std::optional<QString> readText(const QString& path, StringGrid& grid, int langu
     return std::nullopt;
 }
 
-std::optional<QString> writeTsv(const StringGrid& grid, const QString& path, int languageIndex)
+std::optional<QString> writeTsv(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits&)
 {
     return writeText(grid, path, languageIndex, *tableFormatById("tsv"));
 }
 
-std::optional<QString> readTsv(const QString& path, StringGrid& grid, int languageIndex)
+std::optional<QString> readTsv(const QString& path, StringGrid& grid, int languageIndex, TableLimits* limits)
 {
+    if (limits)
+        *limits = {};
     return readText(path, grid, languageIndex, *tableFormatById("tsv"));
 }
 
-std::optional<QString> writeCsv(const StringGrid& grid, const QString& path, int languageIndex)
+std::optional<QString> writeCsv(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits&)
 {
     return writeText(grid, path, languageIndex, *tableFormatById("csv"));
 }
 
-std::optional<QString> readCsv(const QString& path, StringGrid& grid, int languageIndex)
+std::optional<QString> readCsv(const QString& path, StringGrid& grid, int languageIndex, TableLimits* limits)
 {
+    if (limits)
+        *limits = {};
     return readText(path, grid, languageIndex, *tableFormatById("csv"));
 }
 
-std::optional<QString> writeWorkbook(const StringGrid& grid, const QString& path, int languageIndex)
+std::optional<QString> writeWorkbook(const StringGrid& grid, const QString& path, int languageIndex,
+                                     const TableLimits& limits)
 {
     QString reason;
     const QString title = Text(mainWindowText(MainText::ArchiveTitle), std::uint8_t(languageIndex));
-    if (ExportToSpreadsheet(grid, path, title, QLocale::system(), &reason))
+    if (ExportToSpreadsheet(grid, path, title, QLocale::system(), &reason, limits, languageIndex))
         return writeError(path, reason, languageIndex);
     return std::nullopt;
 }
 
-std::optional<QString> writeReport(const StringGrid& grid, const QString& path, int languageIndex)
+std::optional<QString> writeReport(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits&)
 {
     // Laying out the pages needs fonts, which only a GUI application has.
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))

@@ -5,6 +5,7 @@
 // ending means (the window: a project file; the command line: tab-separated text).
 
 #include "app/string_grid.h"
+#include "app/thickness_limits.h"
 
 #include <QByteArray>
 #include <QString>
@@ -21,10 +22,13 @@ struct TableFormat {
     const char* name;     // for file dialogs
     QStringList endings;  // with the dot, lower case; matched without regard to case
     // Replace the grid with the file's table, or say why not (languageIndex 1 English, else
-    // Russian). Null for a format that is only written.
-    std::optional<QString> (*read)(const QString& path, StringGrid& grid, int languageIndex);
-    // Write the whole table (all RowCount rows, header row first), or say why not.
-    std::optional<QString> (*write)(const StringGrid& grid, const QString& path, int languageIndex);
+    // Russian); *limits gets the thickness limits the file keeps (none for a format without
+    // them). Null for a format that is only written.
+    std::optional<QString> (*read)(const QString& path, StringGrid& grid, int languageIndex, TableLimits* limits);
+    // Write the whole table (all RowCount rows, header row first) and, where the format keeps
+    // them, the limits (a project file; the workbook's statistics), or say why not.
+    std::optional<QString> (*write)(const StringGrid& grid, const QString& path, int languageIndex,
+                                    const TableLimits& limits);
 };
 
 // Every format, the project file first.

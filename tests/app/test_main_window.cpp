@@ -512,7 +512,7 @@ TEST_F(MainWindow, TextTablesThroughTheProjectDialogs)
             EXPECT_EQ(other.archiveTable().row(row), w->archiveTable().row(row));
 
         StringGrid viaCommandLineFormats;
-        ASSERT_FALSE(tableFormatFor(path)->read(path, viaCommandLineFormats, 0));
+        ASSERT_FALSE(tableFormatFor(path)->read(path, viaCommandLineFormats, 0, nullptr));
         EXPECT_EQ(viaCommandLineFormats.row(3), w->archiveTable().row(3));
     }
 }

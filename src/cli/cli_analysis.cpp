@@ -1,0 +1,146 @@
+// The commands that look at a table as an inspector does: its statistics per series, and the
+// chart of its readings.
+
+#include "app/archive_values.h"
+#include "app/statistics.h"
+#include "app/texts.h"
+#include "charts/readings_chart.h"
+#include "cli/cli_commands.h"
+#include "cli/cli_options.h"
+#include "cli/cli_table_io.h"
+
+#include <QChart>
+
+#include <cstdio>
+
+namespace quilex::cli {
+
+const char* const StatsHelp =
+    "Usage: quilex-cli stats FILE [-o OUT] [--lang ru|en] [--min MM] [--nominal MM]\n"
+    "\n"
+    "Reads the archive table FILE (any table \"convert\" reads) and writes its statistics:\n"
+    "one row per series (ascending), then the whole table's row (\"Все\" / \"All\"). Columns:\n"
+    "series, readings, minimum, the \"№\" of the minimum, maximum, the \"№\" of the maximum,\n"
+    "mean, sample standard deviation (empty for a single reading), range; with limits also\n"
+    "the readings below the minimum allowable thickness and the thinnest reading in percent\n"
+    "of the nominal. Thicknesses in millimetres with two decimals in the locale's separator.\n"
+    "Rows whose thickness is not a value (\"NAN\") are left out of the figures.\n"
+    "\n"
+    "OUT is written by its ending as \"convert\" writes (.qlx, .csv, .xlsx, .pdf, else\n"
+    "tab-separated); without -o tab-separated text on standard output.\n"
+    "\n"
+    "  --min MM       minimum allowable thickness for the whole table\n"
+    "  --nominal MM   nominal thickness for the whole table\n"
+    "A project file's own limits apply unless these options replace them.\n"
+    "\n"
+    "Exit status: 0 done, 1 usage, 4 a file could not be read or written.\n";
+
+const char* const ChartHelp =
+    "Usage: quilex-cli chart FILE -o OUT.png|OUT.svg [--histogram] [--min MM] [--nominal MM]\n"
+    "                        [--lang ru|en] [--size WIDTHxHEIGHT]\n"
+    "\n"
+    "Draws the archive table FILE as the chart window does: thickness against record number,\n"
+    "one colour per series with a legend, the minimum allowable and the nominal thickness as\n"
+    "lines when they are set; with --histogram the distribution of the thickness instead.\n"
+    "OUT ending in .svg is an SVG picture, anything else PNG. No display is needed.\n"
+    "\n"
+    "  --min MM, --nominal MM   the limits for the whole table (a project's own apply else)\n"
+    "  --size WxH               the picture's size in pixels (default 900x500)\n"
+    "\n"
+    "Exit status: 0 done, 1 usage, 4 a file could not be read or written.\n";
+
+namespace {
+
+int usage(const char* command, const QString& error, const char* help)
+{
+    std::fprintf(stderr, "quilex-cli %s: %s\n\n%s", command, error.toUtf8().constData(), help);
+    return ExitUsage;
+}
+
+} // namespace
+
+int runStats(const QStringList& args)
+{
+    const Options options = parseOptions(
+        args, {QStringLiteral("-o"), QStringLiteral("--lang"), QStringLiteral("--min"), QStringLiteral("--nominal")});
+    QString error = options.error;
+    if (error.isEmpty() && options.positional.size() != 1)
+        error = QStringLiteral("needs one FILE");
+    const auto lang = error.isEmpty() ? languageOption(options, error) : std::nullopt;
+    if (!error.isEmpty())
+        return usage("stats", error, StatsHelp);
+    setLanguageIndex(std::uint8_t(*lang));
+
+    StringGrid table;
+    TableLimits kept;
+    if (auto failed = readTable(options.positional.front(), table, *lang, &kept)) {
+        std::fprintf(stderr, "quilex-cli: %s\n", failed->toUtf8().constData());
+        return ExitFileError;
+    }
+    const auto limits = limitOptions(options, kept, error);
+    if (!limits)
+        return usage("stats", error, StatsHelp);
+
+    const StatisticsTable figures = statisticsTable(computeStatistics(ArchiveRowReader().rows(table), *limits), *lang);
+    StringGrid out(int(figures.header.size()), int(figures.rows.size()) + 1, 1, 0);
+    for (int col = 0; col < figures.header.size(); ++col)
+        out.setCell(col, 0, figures.header[col]);
+    for (std::size_t r = 0; r < figures.rows.size(); ++r)
+        for (std::size_t c = 0; c < figures.rows[r].size(); ++c)
+            out.setCell(int(c), int(r) + 1, statisticsCellText(figures.rows[r][c], int(c)));
+    if (auto failed = writeTable(out, options.value(QStringLiteral("-o")), *lang)) {
+        std::fprintf(stderr, "quilex-cli: %s\n", failed->toUtf8().constData());
+        return ExitFileError;
+    }
+    return ExitDone;
+}
+
+int runChart(const QStringList& args)
+{
+    const Options options = parseOptions(args,
+                                         {QStringLiteral("-o"), QStringLiteral("--lang"), QStringLiteral("--min"),
+                                          QStringLiteral("--nominal"), QStringLiteral("--size")},
+                                         {QStringLiteral("--histogram")});
+    QString error = options.error;
+    if (error.isEmpty() && options.positional.size() != 1)
+        error = QStringLiteral("needs one FILE");
+    if (error.isEmpty() && options.value(QStringLiteral("-o")).isEmpty())
+        error = QStringLiteral("-o OUT is needed");
+    QSize size(900, 500);
+    if (error.isEmpty() && options.has(QStringLiteral("--size"))) {
+        const QStringList parts = options.value(QStringLiteral("--size")).split(u'x');
+        bool w = false, h = false;
+        if (parts.size() == 2)
+            size = QSize(parts[0].toInt(&w), parts[1].toInt(&h));
+        if (!w || !h || size.width() < 100 || size.height() < 100 || size.width() > 10000 || size.height() > 10000)
+            error = QStringLiteral("--size takes WIDTHxHEIGHT in pixels, 100 to 10000 each");
+    }
+    const auto lang = error.isEmpty() ? languageOption(options, error) : std::nullopt;
+    if (!error.isEmpty())
+        return usage("chart", error, ChartHelp);
+    setLanguageIndex(std::uint8_t(*lang));
+
+    StringGrid table;
+    TableLimits kept;
+    if (auto failed = readTable(options.positional.front(), table, *lang, &kept)) {
+        std::fprintf(stderr, "quilex-cli: %s\n", failed->toUtf8().constData());
+        return ExitFileError;
+    }
+    const auto limits = limitOptions(options, kept, error);
+    if (!limits)
+        return usage("chart", error, ChartHelp);
+    ChartOptions chartOptions;
+    chartOptions.histogram = options.has(QStringLiteral("--histogram"));
+    chartOptions.languageIndex = *lang;
+    chartOptions.pointsAcross = 2 * size.width();
+    const auto chart = makeReadingsChart(ArchiveRowReader().rows(table), *limits, chartOptions);
+    const QString out = options.value(QStringLiteral("-o"));
+    if (const auto failed = saveChart(*chart, out, size)) {
+        std::fprintf(stderr, "quilex-cli: cannot write \"%s\": %s\n", out.toUtf8().constData(),
+                     failed->toUtf8().constData());
+        return ExitFileError;
+    }
+    return ExitDone;
+}
+
+} // namespace quilex::cli

@@ -1,0 +1,111 @@
+#include "windows/chart_window.h"
+
+#include "app/texts.h"
+#include "charts/readings_chart.h"
+
+#include <QBoxLayout>
+#include <QChart>
+#include <QChartView>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QShortcut>
+
+namespace quilex {
+
+namespace {
+
+const TextPair Caption{u"График", u"Chart"};
+const TextPair HistogramButton{u"Гистограмма", u"Histogram"};
+const TextPair SaveButton{u"Сохранить рисунок", u"Save picture"};
+const TextPair NotSaved{u"Не удалось записать файл %1: %2", u"Cannot write the file %1: %2"};
+const TextPair ErrorCaption{u"Ошибка", u"Error"};
+
+QString defaultSaveDialog(QWidget* parent)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({QStringLiteral("PNG (*.png)"), QStringLiteral("SVG (*.svg)")});
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        dialog.setDefaultSuffix(filter.startsWith(QLatin1String("SVG")) ? QStringLiteral("svg") : QStringLiteral("png"));
+    });
+    dialog.selectFile(Text(Caption) + QStringLiteral(".png"));
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+                                                                                 : QString();
+}
+
+} // namespace
+
+ChartWindow::ChartWindow(const StringGrid& table, QWidget* parent)
+    : QWidget(parent, Qt::Window), saveDialog(defaultSaveDialog), table_(table), view_(new QChartView(this)),
+      histogram_(new QPushButton(this)), save_(new QPushButton(this))
+{
+    view_->setRenderHint(QPainter::Antialiasing);
+    histogram_->setCheckable(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(histogram_);
+    buttons->addWidget(save_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(view_, 1);
+    layout->addLayout(buttons);
+    connect(histogram_, &QPushButton::toggled, this, [this] { refresh(limits_); });
+    connect(save_, &QPushButton::clicked, this, [this] {
+        const QString path = saveDialog ? saveDialog(this) : QString();
+        if (!path.isEmpty())
+            saveChartFile(path);
+    });
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
+    resize(900, 560);
+    retranslate();
+}
+
+void ChartWindow::retranslate()
+{
+    setWindowTitle(Text(Caption));
+    histogram_->setText(Text(HistogramButton));
+    save_->setText(Text(SaveButton));
+    refresh(limits_);
+}
+
+void ChartWindow::setHistogram(bool histogram)
+{
+    histogram_->setChecked(histogram);
+}
+
+bool ChartWindow::histogram() const
+{
+    return histogram_->isChecked();
+}
+
+void ChartWindow::refresh(const TableLimits& limits)
+{
+    limits_ = limits;
+    ChartOptions options;
+    options.histogram = histogram();
+    options.languageIndex = languageIndex();
+    options.pointsAcross = std::max(200, 2 * view_->width());
+    std::unique_ptr<QChart> chart = makeReadingsChart(ArchiveRowReader().rows(table_), limits, options);
+    QChart* old = view_->chart();
+    view_->setChart(chart.release()); // the view owns it now
+    delete old;
+}
+
+bool ChartWindow::saveChartFile(const QString& path)
+{
+    ChartOptions options;
+    options.histogram = histogram();
+    options.languageIndex = languageIndex();
+    std::unique_ptr<QChart> chart = makeReadingsChart(ArchiveRowReader().rows(table_), limits_, options);
+    const QSize size = view_->size().isEmpty() ? QSize(900, 500) : view_->size();
+    if (const auto failed = saveChart(*chart, path, size)) {
+        QMessageBox box(QMessageBox::Critical, Text(ErrorCaption), Text(NotSaved).arg(path, *failed), QMessageBox::Ok);
+        box.exec();
+        return false;
+    }
+    return true;
+}
+
+} // namespace quilex
