@@ -68,6 +68,7 @@ StatisticsWindow::StatisticsWindow(const StringGrid& table, QWidget* parent)
 {
     view_->setModel(model_);
     view_->verticalHeader()->hide();
+    view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 8);
     view_->setSelectionMode(QAbstractItemView::ContiguousSelection);
     view_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                            QAbstractItemView::AnyKeyPressed);
@@ -120,8 +121,12 @@ void StatisticsWindow::refresh(const TableLimits& limits)
     for (int col = 0; col < model_->columnCount(); ++col)
         width += view_->columnWidth(col);
     const int wanted = width + 2 * view_->frameWidth() + 40;
-    if (this->width() < wanted)
-        resize(wanted, height());
+    // Every row on the screen too, a few dozen series at most before it scrolls.
+    const int rows = std::min(model_->rowCount(), 24);
+    const int tall = view_->horizontalHeader()->sizeHint().height() + rows * view_->verticalHeader()->defaultSectionSize() +
+                     2 * view_->frameWidth() + 110;
+    if (this->width() < wanted || this->height() < tall)
+        resize(std::max(this->width(), wanted), std::max(this->height(), tall));
 }
 
 QString StatisticsWindow::tableHtml() const

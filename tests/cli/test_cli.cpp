@@ -1,5 +1,6 @@
 // quilex-cli end to end: the real program against the simulated gauge on both transports.
 
+#include "app/project_file.h"
 #include "support/test_support.h"
 
 #include <QElapsedTimer>
@@ -340,4 +341,58 @@ TEST_F(Cli, ScreenshotAsPngAndBmp)
         EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::black));   // the frame
         EXPECT_EQ(image.pixelColor(1, 1), QColor(Qt::white));   // the gap
     }
+}
+
+// Statistics and charts on the command line: the columns in their order, a project's limits and
+// the options over them, the limits kept from project to project, and pictures that are PNG
+// and SVG.
+TEST_F(Cli, StatsChartAndLimitsThroughConvert)
+{
+    const QString qlx = QString::fromStdString(dir.file("archive.qlx"));
+    ASSERT_EQ(run({"archive", "-o", qlx}, "records=40").exitCode, 0);
+
+    const Result plain = run({"stats", qlx, "--lang", "en"});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err.constData();
+    const auto rows = lines(plain.out);
+    ASSERT_GE(rows.size(), 3);
+    EXPECT_EQ(rows[0], "Series\tReadings\tMinimum, mm\t№ of minimum\tMaximum, mm\t№ of maximum\tMean, mm\t"
+                       "Std. deviation, mm\tRange, mm");
+    EXPECT_TRUE(rows.back().startsWith("All\t40\t")) << rows.back().constData();
+
+    const Result limited = run({"stats", qlx, "--min", "12.25", "--nominal", "12,5"});
+    ASSERT_EQ(limited.exitCode, 0) << limited.err.constData();
+    const auto withLimits = lines(limited.out);
+    EXPECT_TRUE(withLimits[0].endsWith("\tНиже минимума\tОстаток стенки, %")) << withLimits[0].constData();
+    EXPECT_TRUE(withLimits.back().startsWith("Все\t40\t"));
+    EXPECT_EQ(withLimits.back().split('\t').size(), 11);
+    EXPECT_EQ(run({"stats", qlx, "--min", "thin"}).exitCode, 1);
+
+    // A project with limits: the table and its limits go on to another project (the byte sort
+    // and the long way alike), and stats takes them unless an option replaces them.
+    StringGrid table;
+    ASSERT_FALSE(readProjectFile(qlx, table, 0));
+    TableLimits limits;
+    limits.table = {1250, 1225};
+    ASSERT_FALSE(writeProjectFile(table, qlx, 0, limits));
+    for (const QStringList& extra : {QStringList{}, QStringList{"--sort", "3"}}) {
+        const QString copy = QString::fromStdString(dir.file("copy.qlx"));
+        ASSERT_EQ(run(QStringList{"convert", qlx, copy} + extra).exitCode, 0);
+        StringGrid copied;
+        TableLimits kept;
+        ASSERT_FALSE(readProjectFile(copy, copied, 0, &kept));
+        EXPECT_EQ(kept, limits) << extra.join(' ').toStdString();
+    }
+    EXPECT_EQ(lines(run({"stats", qlx}).out).back(), withLimits.back());
+    EXPECT_NE(lines(run({"stats", qlx, "--min", "1"}).out).back(), withLimits.back());
+
+    for (const char* name : {"chart.png", "chart.svg"}) {
+        const QString out = QString::fromStdString(dir.file(name));
+        const Result drawn = run({"chart", qlx, "-o", out, "--histogram"});
+        ASSERT_EQ(drawn.exitCode, 0) << drawn.err.constData();
+        QFile file(out);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray head = file.read(64);
+        EXPECT_TRUE(QByteArray(name).endsWith("png") ? head.startsWith("\x89PNG") : head.contains("<?xml")) << name;
+    }
+    EXPECT_EQ(run({"chart", qlx}).exitCode, 1); // -o is needed
 }

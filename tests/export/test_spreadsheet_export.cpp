@@ -82,7 +82,8 @@ TEST_F(SpreadsheetExport, CellsBecomeWhatASpreadsheetReadsFromTheTypedTexts)
     // openpyxl goes by the ending; the content is what counts.
     ASSERT_TRUE(QFile::copy(qs(path), qs(path) + ".xlsx"));
     const QJsonObject book = test::readWorkbook(qs(path) + ".xlsx");
-    ASSERT_EQ(book["sheets"].toArray().size(), 1);
+    // The archive's sheet, then its statistics.
+    ASSERT_EQ(book["sheets"].toArray().size(), 2);
     const QJsonObject s = sheet(book, 0);
     EXPECT_EQ(s["title"].toString(), QStringLiteral("Архив измерений 1"));
     EXPECT_EQ(s["max_row"].toInt(), 4);
@@ -210,6 +211,47 @@ TEST_F(SpreadsheetExport, TheSameWorkbookUnderEveryProcessLocale)
     EXPECT_EQ(thickness.replace(u',', u'.'), QStringLiteral("12.50"));
     EXPECT_EQ(rows[1][7], QStringLiteral("09:03:00"));
     EXPECT_EQ(rows[1][2], QStringLiteral("5920"));
+}
+
+// After the archive's sheets, which stay as they were, the statistics per series as numbers.
+TEST_F(SpreadsheetExport, AStatisticsSheetFollowsTheArchive)
+{
+    StringGrid grid(8, 5);
+    writeArchiveHeader(grid, 0);
+    grid.setRow(1, {"1", "Сталь", "5920", "10,00", "1", "1", "07.05.2013", "09:03:00"});
+    grid.setRow(2, {"2", "Сталь", "5920", "8,00", "2", "1", "07.05.2013", "09:04:00"});
+    grid.setRow(3, {"3", "Сталь", "5920", "NAN", "3", "2", "07.05.2013", "09:05:00"});
+    grid.setRow(4, {"4", "Сталь", "5920", "6,50", "4", "2", "07.05.2013", "09:06:00"});
+    TableLimits limits;
+    limits.table = {1000, 700};
+    const std::string path = dir.file("stats.xlsx");
+    ASSERT_EQ(ExportToSpreadsheet(grid, qs(path), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian),
+                                  nullptr, limits, 0),
+              std::nullopt);
+    const QJsonObject book = test::readWorkbook(qs(path));
+    ASSERT_EQ(book["sheets"].toArray().size(), 2);
+    EXPECT_EQ(sheet(book, 0)["title"].toString(), QStringLiteral("Архив измерений 1"));
+    const QJsonObject s = sheet(book, 1);
+    EXPECT_EQ(s["title"].toString(), QStringLiteral("Статистика"));
+    EXPECT_EQ(cellAt(s, "A1")["v"].toString(), QStringLiteral("Серия"));
+    EXPECT_EQ(cellAt(s, "K1")["v"].toString(), QStringLiteral("Остаток стенки, %"));
+    // Series 1: 10,00 and 8,00; series 2: 6,50 (and a NAN left out); the whole table last.
+    EXPECT_EQ(cellAt(s, "A2")["v"].toDouble(), 1);
+    EXPECT_EQ(cellAt(s, "C2")["v"].toDouble(), 8.0);
+    EXPECT_EQ(cellAt(s, "C2")["f"].toString(), QStringLiteral("0.00"));
+    EXPECT_EQ(cellAt(s, "G2")["v"].toDouble(), 9.0);
+    EXPECT_EQ(cellAt(s, "B3")["v"].toDouble(), 1);
+    EXPECT_EQ(cellAt(s, "H3")["v"], QJsonValue()); // one reading: no deviation
+    EXPECT_EQ(cellAt(s, "J3")["v"].toDouble(), 1); // 6,50 below 7,00
+    EXPECT_EQ(cellAt(s, "A4")["v"].toString(), QStringLiteral("Все"));
+    EXPECT_EQ(cellAt(s, "K4")["v"].toDouble(), 65.0);
+
+    // A table that is not an archive (no thickness header) gets no such sheet.
+    StringGrid other(8, 2);
+    other.setRow(0, {"a", "b", "c", "d", "e", "f", "g", "h"});
+    other.setRow(1, {"1", "2", "3", "4", "5", "6", "7", "8"});
+    ASSERT_EQ(ExportToSpreadsheet(other, qs(dir.file("other.xlsx")), QStringLiteral("x")), std::nullopt);
+    EXPECT_EQ(test::readWorkbook(qs(dir.file("other.xlsx")))["sheets"].toArray().size(), 1);
 }
 
 TEST_F(SpreadsheetExport, EnglishLocaleAndLanguage)

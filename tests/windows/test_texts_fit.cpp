@@ -9,12 +9,15 @@
 #include "exchange/progress_dialog.h"
 #include "support/sim_gauge.h"
 #include "windows/about_box.h"
+#include "windows/chart_window.h"
+#include "windows/statistics_window.h"
 #include "windows/material_settings.h"
 #include "windows/screenshot_window.h"
 #include "windows/window_texts.h"
 #include "windows/windows_test_support.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
@@ -207,6 +210,24 @@ TEST_P(TextsFit, AboutBox)
     expectWhole(&box, QStringLiteral("about"));
     // The two links side by side never overlap.
     EXPECT_LE(box.LabelWWW->geometry().right(), box.LabelEMail->geometry().left());
+}
+
+TEST_P(TextsFit, StatisticsAndChartWindows)
+{
+    SimGauge gauge(Transport::Usb);
+    auto state = gauge.makeState(pacing);
+    TForm1 window(*state);
+    if (GetParam() == LanguageEnglish)
+        window.Lang1Click();
+    window.Button1Click();
+    window.runner().waitForEnd();
+    window.Statistics1->trigger();
+    QApplication::processEvents();
+    expectWhole(window.statisticsWindow(), QStringLiteral("statistics"));
+    window.Chart1->trigger();
+    QApplication::processEvents();
+    expectWhole(window.chartWindow(), QStringLiteral("chart"));
+    window.Lang0Click();
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, TextsFit, ::testing::Values(LanguageRussian, LanguageEnglish),

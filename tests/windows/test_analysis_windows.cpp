@@ -1,0 +1,159 @@
+// The statistics and the chart windows beside the main window, on the offscreen platform in
+// both languages: they follow the archive table (a download, an opened project, a sort), the
+// limits set in place colour the archive's rows and go into the project file, and the figures
+// and the picture are copied, saved and printed.
+
+#include "app/main_window.h"
+#include "app/project_file.h"
+#include "app/texts.h"
+#include "support/sim_gauge.h"
+#include "windows/chart_window.h"
+#include "windows/statistics_window.h"
+#include "windows/windows_test_support.h"
+
+#include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QClipboard>
+#include <QFile>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QTableView>
+
+using namespace quilex;
+using namespace quilex::test;
+
+namespace {
+
+[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
+
+class AnalysisWindows : public ::testing::TestWithParam<std::uint8_t> {
+protected:
+    void SetUp() override
+    {
+        state = gauge.makeState(pacing);
+        window = std::make_unique<TForm1>(*state);
+        window->askAboutUnsavedTable = [](QWidget*) { return TForm1::UnsavedTable::Discard; };
+        if (GetParam() == LanguageEnglish)
+            window->Lang1Click();
+    }
+    void TearDown() override
+    {
+        window.reset();
+        setLanguageIndex(LanguageRussian);
+    }
+    void download()
+    {
+        window->Button1Click();
+        window->runner().waitForEnd();
+        QApplication::processEvents();
+    }
+    QString cell(int row, int column) const
+    {
+        QAbstractItemModel* model = window->statisticsWindow()->model();
+        return model->index(row, column).data().toString();
+    }
+
+    RecordingPacing pacing;
+    SimGauge gauge{Transport::Usb, "records=40"};
+    std::unique_ptr<ExchangeState> state;
+    std::unique_ptr<TForm1> window;
+};
+
+} // namespace
+
+TEST_P(AnalysisWindows, StatisticsFollowTheTableAndTheirLimitsColourTheRows)
+{
+    const bool english = GetParam() == LanguageEnglish;
+    window->show();
+    window->Statistics1->trigger();
+    StatisticsWindow* stats = window->statisticsWindow();
+    ASSERT_NE(stats, nullptr);
+    EXPECT_EQ(stats->windowTitle(), english ? "Statistics" : "Статистика");
+    EXPECT_EQ(window->Statistics1->text(), english ? "Statistics" : "Статистика");
+    EXPECT_EQ(stats->model()->rowCount(), 1); // an empty table: only the whole table's row
+
+    download(); // a download shows anew
+    const int rows = stats->model()->rowCount();
+    ASSERT_GE(rows, 2);
+    EXPECT_EQ(cell(rows - 1, 0), english ? "All" : "Все");
+    EXPECT_EQ(cell(rows - 1, 1), "40");
+
+    // The whole table's minimum, set in place: rows below it turn red in the archive table.
+    QAbstractItemModel* model = stats->model();
+    const int minimumColumn = model->columnCount() - 1;
+    ASSERT_TRUE(model->setData(model->index(rows - 1, minimumColumn), QStringLiteral("12,25")));
+    QApplication::processEvents();
+    ASSERT_TRUE(window->limits().table.minimum);
+    EXPECT_EQ(*window->limits().table.minimum, 1225);
+    EXPECT_TRUE(window->tableModified());
+    int red = 0;
+    QAbstractItemModel* archive = window->grid()->model();
+    for (int r = 0; r < archive->rowCount(); ++r) {
+        const bool thin = QLocale::system().toDouble(archive->index(r, 3).data().toString().replace(u'.', QLocale::system().decimalPoint())) < 12.25;
+        const QVariant background = archive->index(r, 1).data(Qt::BackgroundRole);
+        EXPECT_EQ(background.isValid(), thin) << "row " << r;
+        red += background.isValid();
+    }
+    EXPECT_GT(red, 0);
+    EXPECT_FALSE(model->setData(model->index(rows - 1, minimumColumn), QStringLiteral("thin"))); // not a thickness
+    // The count below the minimum is in the figures now.
+    const int belowColumn = model->columnCount() - 4;
+    EXPECT_EQ(cell(stats->model()->rowCount() - 1, belowColumn), QString::number(red));
+
+    // A sort shows anew (the figures stay, the order of the archive does not matter to them).
+    window->StringGrid1MouseUp(Qt::LeftButton, 3, 0);
+    QApplication::processEvents();
+    EXPECT_EQ(cell(stats->model()->rowCount() - 1, 1), "40");
+
+    // Copied as text and as HTML; saved as a PDF.
+    stats->copyTable();
+    EXPECT_TRUE(QApplication::clipboard()->text().startsWith(english ? "Series\tReadings" : "Серия\tИзмерений"));
+    EXPECT_TRUE(QApplication::clipboard()->mimeData()->html().contains("<table"));
+    TempDir dir;
+    const QString pdf = QString::fromStdString(dir.file("stats.pdf"));
+    ASSERT_TRUE(stats->saveTablePdf(pdf));
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.read(5) == "%PDF-");
+
+    // The limits travel in the project file, and come back with it into a fresh window.
+    const QString project = QString::fromStdString(dir.file("limits.qlx"));
+    window->saveProjectDialog = [&](QWidget*, const QString&, const QString&) { return project; };
+    window->Save2Click();
+    TForm1 other(*state);
+    other.openProjectDialog = [&](QWidget*, const QString&, const QString&) { return project; };
+    other.Action1Execute(true);
+    EXPECT_EQ(other.limits(), window->limits());
+}
+
+TEST_P(AnalysisWindows, TheChartShowsTheSeriesAndTheHistogramAndSavesPngAndSvg)
+{
+    download();
+    window->show();
+    window->Chart1->trigger();
+    ChartWindow* chart = window->chartWindow();
+    ASSERT_NE(chart, nullptr);
+    QChart* drawn = chart->view()->chart();
+    ASSERT_NE(drawn, nullptr);
+    int scatter = 0;
+    for (QAbstractSeries* s : drawn->series())
+        scatter += qobject_cast<QScatterSeries*>(s) != nullptr;
+    EXPECT_GE(scatter, 1);
+    chart->setHistogram(true);
+    EXPECT_TRUE(chart->view()->chart()->title().contains(GetParam() == LanguageEnglish ? "Distribution" : "Распределение"));
+    TempDir dir;
+    for (const char* name : {"chart.png", "chart.svg"}) {
+        const QString path = QString::fromStdString(dir.file(name));
+        ASSERT_TRUE(chart->saveChartFile(path));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray head = file.read(64);
+        EXPECT_TRUE(QByteArray(name).endsWith("png") ? head.startsWith("\x89PNG") : head.contains("<?xml")) << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, AnalysisWindows, ::testing::Values(LanguageRussian, LanguageEnglish),
+                         [](const auto& info) { return info.param == LanguageEnglish ? "English" : "Russian"; });
