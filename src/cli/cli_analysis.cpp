@@ -51,10 +51,22 @@ const char* const ChartHelp =
 
 namespace {
 
-int usage(const char* command, const QString& error, const char* help)
+// The archive table FILE with its limits, the options' over the file's own; the exit status
+// when that cannot be had.
+std::optional<int> readArchiveAndLimits(const Options& options, const char* command, const char* help,
+                                        int languageIndex, StringGrid& table, TableLimits& limits)
 {
-    std::fprintf(stderr, "quilex-cli %s: %s\n\n%s", command, error.toUtf8().constData(), help);
-    return ExitUsage;
+    TableLimits kept;
+    if (auto failed = readTable(options.positional.front(), table, languageIndex, &kept)) {
+        std::fprintf(stderr, "quilex-cli: %s\n", failed->toUtf8().constData());
+        return ExitFileError;
+    }
+    QString error;
+    const auto given = limitOptions(options, kept, error);
+    if (!given)
+        return usageError(command, error, help);
+    limits = *given;
+    return std::nullopt;
 }
 
 } // namespace
@@ -68,20 +80,15 @@ int runStats(const QStringList& args)
         error = QStringLiteral("needs one FILE");
     const auto lang = error.isEmpty() ? languageOption(options, error) : std::nullopt;
     if (!error.isEmpty())
-        return usage("stats", error, StatsHelp);
+        return usageError("stats", error, StatsHelp);
     setLanguageIndex(std::uint8_t(*lang));
 
     StringGrid table;
-    TableLimits kept;
-    if (auto failed = readTable(options.positional.front(), table, *lang, &kept)) {
-        std::fprintf(stderr, "quilex-cli: %s\n", failed->toUtf8().constData());
-        return ExitFileError;
-    }
-    const auto limits = limitOptions(options, kept, error);
-    if (!limits)
-        return usage("stats", error, StatsHelp);
+    TableLimits limits;
+    if (const auto failed = readArchiveAndLimits(options, "stats", StatsHelp, *lang, table, limits))
+        return *failed;
 
-    const StatisticsTable figures = statisticsTable(computeStatistics(ArchiveRowReader().rows(table), *limits), *lang);
+    const StatisticsTable figures = statisticsTable(computeStatistics(ArchiveRowReader().rows(table), limits), *lang);
     StringGrid out(int(figures.header.size()), int(figures.rows.size()) + 1, 1, 0);
     for (int col = 0; col < figures.header.size(); ++col)
         out.setCell(col, 0, figures.header[col]);
@@ -117,23 +124,18 @@ int runChart(const QStringList& args)
     }
     const auto lang = error.isEmpty() ? languageOption(options, error) : std::nullopt;
     if (!error.isEmpty())
-        return usage("chart", error, ChartHelp);
+        return usageError("chart", error, ChartHelp);
     setLanguageIndex(std::uint8_t(*lang));
 
     StringGrid table;
-    TableLimits kept;
-    if (auto failed = readTable(options.positional.front(), table, *lang, &kept)) {
-        std::fprintf(stderr, "quilex-cli: %s\n", failed->toUtf8().constData());
-        return ExitFileError;
-    }
-    const auto limits = limitOptions(options, kept, error);
-    if (!limits)
-        return usage("chart", error, ChartHelp);
+    TableLimits limits;
+    if (const auto failed = readArchiveAndLimits(options, "chart", ChartHelp, *lang, table, limits))
+        return *failed;
     ChartOptions chartOptions;
     chartOptions.histogram = options.has(QStringLiteral("--histogram"));
     chartOptions.languageIndex = *lang;
     chartOptions.pointsAcross = 2 * size.width();
-    const auto chart = makeReadingsChart(ArchiveRowReader().rows(table), *limits, chartOptions);
+    const auto chart = makeReadingsChart(ArchiveRowReader().rows(table), limits, chartOptions);
     const QString out = options.value(QStringLiteral("-o"));
     if (const auto failed = saveChart(*chart, out, size)) {
         std::fprintf(stderr, "quilex-cli: cannot write \"%s\": %s\n", out.toUtf8().constData(),

@@ -86,12 +86,6 @@ const char* const ConvertHelp =
 
 namespace {
 
-int usage(const char* command, const QString& error, const char* help)
-{
-    std::fprintf(stderr, "quilex-cli %s: %s\n\n%s", command, error.toUtf8().constData(), help);
-    return ExitUsage;
-}
-
 int fileFailure(const QString& message)
 {
     std::fprintf(stderr, "quilex-cli: %s\n", message.toUtf8().constData());
@@ -130,7 +124,7 @@ int runArchive(const QStringList& args)
     const auto lang = error.isEmpty() ? languageOption(options, error) : std::nullopt;
     const auto wait = error.isEmpty() ? waitOption(options, error) : std::nullopt;
     if (!error.isEmpty())
-        return usage("archive", error, ArchiveHelp);
+        return usageError("archive", error, ArchiveHelp);
     setLanguageIndex(std::uint8_t(*lang));
 
     ExchangeState state;
@@ -161,7 +155,7 @@ int runMaterials(const QStringList& args)
     const auto lang = error.isEmpty() ? languageOption(options, error) : std::nullopt;
     const auto wait = error.isEmpty() ? waitOption(options, error) : std::nullopt;
     if (!error.isEmpty())
-        return usage("materials", error, MaterialsHelp);
+        return usageError("materials", error, MaterialsHelp);
     setLanguageIndex(std::uint8_t(*lang));
 
     // Read the file before the gauge, so that a bad file costs no exchange.
@@ -204,7 +198,7 @@ int runScreenshot(const QStringList& args)
         error = QStringLiteral("-o FILE is needed");
     const auto wait = error.isEmpty() ? waitOption(options, error) : std::nullopt;
     if (!error.isEmpty())
-        return usage("screenshot", error, ScreenshotHelp);
+        return usageError("screenshot", error, ScreenshotHelp);
 
     ExchangeState state;
     const ExchangeRun run = runExchange(state, Mode::ReadScreen, nullptr, *wait);
@@ -249,7 +243,7 @@ int runConvert(const QStringList& args)
             error = QStringLiteral("--sort takes a column number from 0, optionally with :desc");
     }
     if (!error.isEmpty())
-        return usage("convert", error, ConvertHelp);
+        return usageError("convert", error, ConvertHelp);
     setLanguageIndex(std::uint8_t(*lang));
 
     const QString in = options.positional[0];
@@ -269,7 +263,7 @@ int runConvert(const QStringList& args)
         return fileFailure(*failed);
     if (column >= 0) {
         if (column >= table.colCount())
-            return usage("convert", QStringLiteral("the table has no column %1").arg(column), ConvertHelp);
+            return usageError("convert", QStringLiteral("the table has no column %1").arg(column), ConvertHelp);
         SortDirection direction = before;
         const HeaderClickResult click = headerClick(table, direction, true, column, 0, *lang);
         if (click.outcome == HeaderClickOutcome::Failed)

@@ -1,6 +1,16 @@
 #include "cli/cli_options.h"
 
+#include "cli/cli_commands.h"
+
+#include <cstdio>
+
 namespace quilex::cli {
+
+int usageError(const char* command, const QString& error, const char* help)
+{
+    std::fprintf(stderr, "quilex-cli %s: %s\n\n%s", command, error.toUtf8().constData(), help);
+    return ExitUsage;
+}
 
 Options parseOptions(const QStringList& args, const QStringList& valueOptions, const QStringList& flags)
 {

@@ -21,6 +21,10 @@ struct Options {
     QString value(const QString& name, const QString& fallback = {}) const { return values.value(name, fallback); }
 };
 
+// Says what was wrong with a command's arguments and its help, on standard error; returns the
+// exit status of a usage error.
+int usageError(const char* command, const QString& error, const char* help);
+
 // valueOptions: the options that take a value; flags: those that take none (their value is
 // empty); anything else starting with '-' is an error.
 Options parseOptions(const QStringList& args, const QStringList& valueOptions, const QStringList& flags = {});
