@@ -27,13 +27,18 @@ struct ArchiveValues {
     std::optional<int> secondsOfDay;          // column 7, hh:mm:ss
 };
 
+// What of a row is read: all of it, or only what the statistics and the chart use (the record
+// number, the thickness and the series), which for a long archive is many times quicker than
+// reading every date through the locale.
+enum class ArchiveFields { All, Measurements };
+
 class ArchiveRowReader {
 public:
     explicit ArchiveRowReader(const QLocale& locale = QLocale::system()) : cells_(locale) {}
-    ArchiveValues row(const StringGrid& grid, int row) const;
+    ArchiveValues row(const StringGrid& grid, int row, ArchiveFields fields = ArchiveFields::All) const;
     // Every data row (below the fixed rows; all rows when the table has none). An empty table
     // (cell (0, 1) empty) has none.
-    std::vector<ArchiveValues> rows(const StringGrid& grid) const;
+    std::vector<ArchiveValues> rows(const StringGrid& grid, ArchiveFields fields = ArchiveFields::All) const;
     // Only the thickness and the series of a row, for what is asked of many rows quickly.
     std::optional<std::int32_t> thickness(const StringGrid& grid, int row) const;
     const CellReader& cells() const { return cells_; }

@@ -38,6 +38,20 @@ QString text(const TextPair& pair, int languageIndex)
     return Text(pair, std::uint8_t(languageIndex));
 }
 
+constexpr std::size_t MostSeriesInTheLegend = 24;
+
+QImage markerImage(const QColor& colour, int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(colour.darker(130));
+    painter.setBrush(colour);
+    painter.drawEllipse(QRectF(0.5, 0.5, size - 1, size - 1));
+    return image;
+}
+
 void addLimitLine(QChart& chart, QValueAxis* x, QValueAxis* y, double value, double from, double to,
                   const QString& name, QColor colour)
 {
@@ -88,16 +102,23 @@ std::unique_ptr<QChart> readingsChart(const std::vector<ArchiveValues>& rows, co
     // across the records between. Each series its own colour, evenly round the colour wheel.
     int index = 0;
     const int colours = std::max<int>(1, int(bySeries.size()));
+    // The chart keeps about as many points as it has pixels across, shared by the series: each
+    // keeps the lowest and highest reading of as many stretches of record numbers as its share.
+    const int buckets = std::max(2, options.pointsAcross / (2 * colours));
     for (auto& [series, points] : bySeries) {
         std::sort(points.begin(), points.end(), [](const ChartPoint& a, const ChartPoint& b) { return a.x < b.x; });
-        const std::vector<ChartPoint> shown = thinPoints(points, options.pointsAcross / 2);
+        const std::vector<ChartPoint> shown = thinPoints(points, buckets);
         auto* dots = new QScatterSeries;
         dots->setName(series >= 0 ? text(SeriesName, options.languageIndex).arg(series)
                                   : text(NoSeriesName, options.languageIndex));
-        dots->setMarkerSize(shown.size() > 2000 ? 4 : 7);
         const QColor colour = QColor::fromHsv((index++ * 360 / colours + 210) % 360, 200, 200);
+        const int size = shown.size() > 500 ? 5 : 7;
+        dots->setMarkerSize(size);
         dots->setColor(colour);
         dots->setBorderColor(colour.darker(130));
+        // Painted as one picture per point rather than one graphics item each: a long archive
+        // draws in a moment.
+        dots->setLightMarker(markerImage(colour, size));
         QList<QPointF> list;
         list.reserve(qsizetype(shown.size()));
         for (const ChartPoint& p : shown)
@@ -122,7 +143,10 @@ std::unique_ptr<QChart> readingsChart(const std::vector<ArchiveValues>& rows, co
     const double margin = std::max(0.1, (highest - lowest) * 0.05);
     y->setRange(std::max(0.0, lowest - margin), highest + margin);
     x->setRange(first, std::max(last, first + 1));
+    // A legend of a few dozen series names is still read; of a couple of hundred it is not, and
+    // laying it out would cost more than the whole chart.
     chart->legend()->setAlignment(Qt::AlignRight);
+    chart->legend()->setVisible(bySeries.size() <= MostSeriesInTheLegend);
     return chart;
 }
 
@@ -161,6 +185,7 @@ std::unique_ptr<QChart> histogram(const std::vector<ArchiveValues>& rows, const 
     chart->addSeries(series);
     auto* x = new QBarCategoryAxis;
     x->append(categories);
+    x->setLabelsAngle(-60); // twenty thicknesses side by side do not fit upright
     x->setTitleText(text(ThicknessAxis, options.languageIndex));
     auto* y = new QValueAxis;
     y->setTitleText(text(CountAxis, options.languageIndex));

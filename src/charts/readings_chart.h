@@ -23,8 +23,8 @@ namespace quilex {
 struct ChartOptions {
     bool histogram = false;
     int languageIndex = 0;
-    // The points a line keeps at most: a long archive is thinned to the highest and lowest
-    // reading of each stretch of record numbers, as many stretches as the chart has pixels.
+    // The points the chart keeps, about: a long archive is thinned to the lowest and highest
+    // reading of each stretch of record numbers, the stretches shared out among the series.
     int pointsAcross = 2000;
 };
 

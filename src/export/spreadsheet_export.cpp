@@ -349,7 +349,7 @@ std::optional<Failure> writeStatisticsSheet(Workbook& book, CellWriter& cells, c
     if (!sheet)
         return Failure{QStringLiteral("cannot add a worksheet named \"%1\"").arg(name)};
     const StatisticsTable table =
-        statisticsTable(computeStatistics(ArchiveRowReader(locale).rows(grid), limits), languageIndex);
+        statisticsTable(computeStatistics(ArchiveRowReader(locale).rows(grid, ArchiveFields::Measurements), limits), languageIndex);
     lxw_format* centred = book.format(QString());
     lxw_format* thickness = book.format(QStringLiteral("0.00"));
     lxw_format* percent = book.format(QStringLiteral("0.0"));

@@ -67,7 +67,8 @@ void ChartWindow::retranslate()
     setWindowTitle(Text(Caption));
     histogram_->setText(Text(HistogramButton));
     save_->setText(Text(SaveButton));
-    refresh(limits_);
+    if (isVisible())
+        refresh(limits_);
 }
 
 void ChartWindow::setHistogram(bool histogram)
@@ -87,7 +88,7 @@ void ChartWindow::refresh(const TableLimits& limits)
     options.histogram = histogram();
     options.languageIndex = languageIndex();
     options.pointsAcross = std::max(200, 2 * view_->width());
-    std::unique_ptr<QChart> chart = makeReadingsChart(ArchiveRowReader().rows(table_), limits, options);
+    std::unique_ptr<QChart> chart = makeReadingsChart(ArchiveRowReader().rows(table_, ArchiveFields::Measurements), limits, options);
     QChart* old = view_->chart();
     view_->setChart(chart.release()); // the view owns it now
     delete old;
@@ -98,7 +99,7 @@ bool ChartWindow::saveChartFile(const QString& path)
     ChartOptions options;
     options.histogram = histogram();
     options.languageIndex = languageIndex();
-    std::unique_ptr<QChart> chart = makeReadingsChart(ArchiveRowReader().rows(table_), limits_, options);
+    std::unique_ptr<QChart> chart = makeReadingsChart(ArchiveRowReader().rows(table_, ArchiveFields::Measurements), limits_, options);
     const QSize size = view_->size().isEmpty() ? QSize(900, 500) : view_->size();
     if (const auto failed = saveChart(*chart, path, size)) {
         QMessageBox box(QMessageBox::Critical, Text(ErrorCaption), Text(NotSaved).arg(path, *failed), QMessageBox::Ok);

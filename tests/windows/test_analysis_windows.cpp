@@ -7,6 +7,7 @@
 #include "app/project_file.h"
 #include "app/texts.h"
 #include "support/sim_gauge.h"
+#include "charts/readings_chart.h"
 #include "windows/chart_window.h"
 #include "windows/statistics_window.h"
 #include "windows/windows_test_support.h"
@@ -157,3 +158,20 @@ TEST_P(AnalysisWindows, TheChartShowsTheSeriesAndTheHistogramAndSavesPngAndSvg)
 
 INSTANTIATE_TEST_SUITE_P(Languages, AnalysisWindows, ::testing::Values(LanguageRussian, LanguageEnglish),
                          [](const auto& info) { return info.param == LanguageEnglish ? "English" : "Russian"; });
+
+// A long archive is thinned for the chart without losing its extremes: of each stretch of
+// record numbers the lowest and the highest reading stay, in order.
+TEST(ChartThinning, KeepsTheLowestAndHighestOfEachStretch)
+{
+    std::vector<ChartPoint> points;
+    for (int i = 0; i < 10000; ++i)
+        points.push_back({double(i), 5.0 + (i % 97) * 0.01});
+    points[4321].y = 1.0; // a thin spot
+    points[8765].y = 9.0;
+    const std::vector<ChartPoint> thin = thinPoints(points, 50);
+    EXPECT_LE(thin.size(), 100u);
+    EXPECT_TRUE(std::any_of(thin.begin(), thin.end(), [](const ChartPoint& p) { return p.x == 4321 && p.y == 1.0; }));
+    EXPECT_TRUE(std::any_of(thin.begin(), thin.end(), [](const ChartPoint& p) { return p.x == 8765 && p.y == 9.0; }));
+    EXPECT_TRUE(std::is_sorted(thin.begin(), thin.end(), [](const ChartPoint& a, const ChartPoint& b) { return a.x < b.x; }));
+    EXPECT_EQ(thinPoints({{1, 2}, {3, 4}}, 50).size(), 2u); // few points stay as they are
+}
