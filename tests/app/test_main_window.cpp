@@ -516,3 +516,31 @@ TEST_F(MainWindow, TextTablesThroughTheProjectDialogs)
         EXPECT_EQ(viaCommandLineFormats.row(3), w->archiveTable().row(3));
     }
 }
+
+// The file dialogs start in the folder last used in the run, with the names they always had.
+TEST_F(MainWindow, FileDialogsStartInTheFolderLastUsed)
+{
+    SimGauge gauge(Transport::Usb, "records=3");
+    auto w = windowOn(gauge);
+    w->Button1Click();
+    w->runner().waitForEnd();
+    TempDir dir;
+    const QString folder = QString::fromStdString(dir.path());
+    w->saveProjectDialog = [&](QWidget*, const QString&, const QString&) { return folder + "/today.qlx"; };
+    w->Save2Click();
+    EXPECT_EQ(w->lastFolder(), folder);
+    QString openedWith;
+    w->openProjectDialog = [&](QWidget*, const QString& initial, const QString&) {
+        openedWith = initial;
+        return QString();
+    };
+    w->Action1Execute(true);
+    EXPECT_EQ(openedWith, folder + "/Arhive.qlx");
+    QString exportedWith;
+    w->saveSpreadsheetDialog = [&](QWidget*, const QString& initial, const QString&) {
+        exportedWith = initial;
+        return QString();
+    };
+    w->Save1Click();
+    EXPECT_EQ(exportedWith, folder + "/Arhive.xlsx");
+}
