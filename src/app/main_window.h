@@ -83,7 +83,7 @@ public:
     QAction* Copy1 = nullptr;
     QAction* Copy2 = nullptr;
     QAction* N1 = nullptr;
-    // Beside the Part's items: the statistics per series with the limits, and the chart.
+    // Beside the menu's own items: the statistics per series with the limits, and the chart.
     QAction* Statistics1 = nullptr;
     QAction* Chart1 = nullptr;
     QMenu* Language1 = nullptr;

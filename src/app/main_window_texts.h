@@ -53,7 +53,7 @@ const TextPair& mainWindowText(MainText id);
 // The text in the language in use.
 QString Text(MainText id);
 
-// Texts beyond the window's table of pairs: what the window added around the Parts' flows.
+// Texts beyond the window's table of pairs: what the window added around its first commands.
 // The question before a table that was never saved is dropped.
 extern const TextPair UnsavedTableQuestionText;
 // The menu items of the statistics and the chart.
