@@ -12,6 +12,18 @@ class StringGrid;
 
 inline constexpr int ArchiveColumnCount = 8;
 
+// Where each of the archive's fields stands, column 0 first.
+namespace archive_column {
+inline constexpr int Record = 0;     // "№"
+inline constexpr int Material = 1;
+inline constexpr int SoundSpeed = 2; // m/s
+inline constexpr int Thickness = 3;  // mm, two decimals
+inline constexpr int Number = 4;
+inline constexpr int Series = 5;
+inline constexpr int Date = 6;       // the locale's short date format
+inline constexpr int Time = 7;       // hh:mm:ss
+} // namespace archive_column
+
 // Widths in pixels, column 0 ("№") first.
 inline constexpr std::array<int, ArchiveColumnCount> ArchiveColumnWidths{40, 92, 133, 96, 48, 46, 64, 63};
 

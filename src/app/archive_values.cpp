@@ -1,37 +1,40 @@
 #include "app/archive_values.h"
 
+#include "app/archive_columns.h"
+
 namespace quilex {
 
-namespace {
-
-enum Column { Record, Material, SoundSpeed, Thickness, Number, Series, Date, Time };
-
-} // namespace
+namespace column = archive_column;
 
 ArchiveValues ArchiveRowReader::row(const StringGrid& grid, int r, ArchiveFields fields) const
 {
     ArchiveValues v;
     v.row = r;
-    v.record = grid.cell(Record, r);
+    v.record = grid.cell(column::Record, r);
     v.thickness = thickness(grid, r);
-    v.series = CellReader::wholeNumber(grid.cell(Series, r));
+    v.series = series(grid, r);
     if (fields == ArchiveFields::Measurements)
         return v;
-    v.material = grid.cell(Material, r);
-    v.soundSpeed = CellReader::wholeNumber(grid.cell(SoundSpeed, r));
-    v.number = CellReader::wholeNumber(grid.cell(Number, r));
-    v.date = cells_.date(grid.cell(Date, r));
-    v.secondsOfDay = CellReader::secondsOfDay(grid.cell(Time, r));
+    v.material = grid.cell(column::Material, r);
+    v.soundSpeed = CellReader::wholeNumber(grid.cell(column::SoundSpeed, r));
+    v.number = CellReader::wholeNumber(grid.cell(column::Number, r));
+    v.date = cells_.date(grid.cell(column::Date, r));
+    v.secondsOfDay = CellReader::secondsOfDay(grid.cell(column::Time, r));
     return v;
 }
 
 std::optional<std::int32_t> ArchiveRowReader::thickness(const StringGrid& grid, int r) const
 {
-    const QString& text = grid.cell(Thickness, r);
+    const QString& text = grid.cell(column::Thickness, r);
     // "NAN" and the empty cells of a sorted table are read quickly as no value.
     if (text.isEmpty() || text == u" " || text == u"NAN")
         return std::nullopt;
     return cells_.hundredths(text);
+}
+
+std::optional<std::int32_t> ArchiveRowReader::series(const StringGrid& grid, int r)
+{
+    return CellReader::wholeNumber(grid.cell(column::Series, r));
 }
 
 std::vector<ArchiveValues> ArchiveRowReader::rows(const StringGrid& grid, ArchiveFields fields) const

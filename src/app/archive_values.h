@@ -39,8 +39,9 @@ public:
     // Every data row (below the fixed rows; all rows when the table has none). An empty table
     // (cell (0, 1) empty) has none.
     std::vector<ArchiveValues> rows(const StringGrid& grid, ArchiveFields fields = ArchiveFields::All) const;
-    // Only the thickness and the series of a row, for what is asked of many rows quickly.
+    // Only the thickness of a row, for what is asked of many rows quickly.
     std::optional<std::int32_t> thickness(const StringGrid& grid, int row) const;
+    static std::optional<std::int32_t> series(const StringGrid& grid, int row);
     const CellReader& cells() const { return cells_; }
 
 private:

@@ -1,5 +1,6 @@
 #include "app/grid_sort.h"
 
+#include "app/archive_columns.h"
 #include "app/cell_values.h"
 
 #include <QCollator>
@@ -154,17 +155,18 @@ SortDirection toggledSortDirection(SortDirection direction)
 
 ColumnKey columnKey(int column)
 {
+    namespace c = archive_column;
     switch (column) {
-    case 0:
-    case 2:
-    case 4:
-    case 5:
+    case c::Record:
+    case c::SoundSpeed:
+    case c::Number:
+    case c::Series:
         return ColumnKey::Integer;
-    case 3:
+    case c::Thickness:
         return ColumnKey::Hundredths;
-    case 6:
+    case c::Date:
         return ColumnKey::Date;
-    case 7:
+    case c::Time:
         return ColumnKey::Time;
     default:
         return ColumnKey::Text;
@@ -265,10 +267,10 @@ std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection dire
     for (int r = 0; r < grid.rowCount(); ++r)
         texts[static_cast<size_t>(r)] = grid.cell(column, r);
     std::vector<QString> times;
-    if (columnKey(column) == ColumnKey::Date && grid.colCount() > TimeColumn) {
+    if (columnKey(column) == ColumnKey::Date && grid.colCount() > archive_column::Time) {
         times.resize(static_cast<size_t>(grid.rowCount()));
         for (int r = 0; r < grid.rowCount(); ++r)
-            times[static_cast<size_t>(r)] = grid.cell(TimeColumn, r);
+            times[static_cast<size_t>(r)] = grid.cell(archive_column::Time, r);
     }
     auto sorted = sortedRows(texts, grid.fixedRows(), column, direction, languageIndex, locale, times);
     if (auto* error = std::get_if<QString>(&sorted))

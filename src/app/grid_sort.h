@@ -38,7 +38,6 @@ enum class ColumnKey { Integer, Hundredths, Date, Time, Text };
 // time of their row as the tie-break; cells that hold no date or time ("NAN") come after all
 // that do.
 ColumnKey columnKey(int column);
-inline constexpr int TimeColumn = 7;
 
 // Sorts the data rows (those below the fixed rows) by one column; direction 1 ascending, any
 // other non-zero value descending, 0 does nothing. Nothing happens without fixed rows or data

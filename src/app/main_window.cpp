@@ -155,19 +155,12 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
     fitTimer_.setSingleShot(true);
     fitTimer_.setInterval(0);
     connect(&fitTimer_, &QTimer::timeout, this, &TForm1::fitArchiveColumns);
-    QAbstractItemModel* model = StringGrid1->model();
-    connect(model, &QAbstractItemModel::modelReset, &fitTimer_, qOverload<>(&QTimer::start));
-    connect(model, &QAbstractItemModel::layoutChanged, &fitTimer_, qOverload<>(&QTimer::start));
-    connect(model, &QAbstractItemModel::dataChanged, &fitTimer_, qOverload<>(&QTimer::start));
-    connect(model, &QAbstractItemModel::rowsInserted, &fitTimer_, qOverload<>(&QTimer::start));
-    connect(model, &QAbstractItemModel::columnsInserted, &fitTimer_, qOverload<>(&QTimer::start));
-    connect(model, &QAbstractItemModel::headerDataChanged, &fitTimer_, qOverload<>(&QTimer::start));
+    startOnModelChanges(StringGrid1->model(), fitTimer_);
+    // The statistics and the chart follow the table the same way.
     analysisTimer_.setSingleShot(true);
     analysisTimer_.setInterval(0);
     connect(&analysisTimer_, &QTimer::timeout, this, &TForm1::refreshAnalysis);
-    connect(model, &QAbstractItemModel::modelReset, &analysisTimer_, qOverload<>(&QTimer::start));
-    connect(model, &QAbstractItemModel::layoutChanged, &analysisTimer_, qOverload<>(&QTimer::start));
-    connect(model, &QAbstractItemModel::dataChanged, &analysisTimer_, qOverload<>(&QTimer::start));
+    startOnModelChanges(StringGrid1->model(), analysisTimer_);
     // The view's own room changes too, when its scroll bars come and go.
     StringGrid1->viewport()->installEventFilter(this);
     StringGrid1->installEventFilter(this);
@@ -226,7 +219,7 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
     connect(&runner_, &ExchangeRunner::archiveRead, this, [this](const std::vector<QStringList>& rows) {
         putArchiveRows(ArchiveTable, rows);
         StringGrid1->horizontalHeader()->setSortIndicatorShown(false);
-        setTableModified(true);
+        setWindowModified(true);
     });
 
     // Only one exchange at a time: the starters rest while one runs.
@@ -383,7 +376,7 @@ void TForm1::Statistics1Click()
         // Limits set in the window belong to the table: kept in its project, drawn in red.
         connect(statisticsWindow_.get(), &StatisticsWindow::limitsEdited, this, [this](const TableLimits& limits) {
             setLimits(limits);
-            setTableModified(true);
+            setWindowModified(true);
         });
     }
     statisticsWindow_->refresh(limits_);
@@ -400,11 +393,6 @@ void TForm1::Chart1Click()
     chartWindow_->refresh(limits_);
     chartWindow_->raise();
     chartWindow_->activateWindow();
-}
-
-void TForm1::setTableModified(bool modified)
-{
-    setWindowModified(modified);
 }
 
 void TForm1::updateCaption()
@@ -486,15 +474,12 @@ void TForm1::Save2Click()
         return;
     saveFileName_ = path;
     noteFolderOf(path);
-    const TableFormat& format = projectDialogFormat(path);
-    std::optional<QString> failed = ArchiveTable.isEmptyTable() ? saveProject(ArchiveTable, path, languageIndex())
-                                                                : format.write(ArchiveTable, path, languageIndex(), limits_);
-    if (failed) {
+    if (auto failed = saveProject(ArchiveTable, path, languageIndex(), limits_, projectDialogFormat(path).write)) {
         showError(*failed);
         return;
     }
     projectFile_ = path;
-    setTableModified(false);
+    setWindowModified(false);
     updateCaption();
 }
 
@@ -518,7 +503,7 @@ void TForm1::Action1Execute(bool fromMenu)
     setLimits(limits);
     projectFile_ = path;
     StringGrid1->horizontalHeader()->setSortIndicatorShown(false);
-    setTableModified(false);
+    setWindowModified(false);
     updateCaption();
 }
 
@@ -593,7 +578,7 @@ void TForm1::StringGrid1MouseUp(Qt::MouseButton button, int column, int row)
         QHeaderView* header = StringGrid1->horizontalHeader();
         header->setSortIndicatorShown(true);
         header->setSortIndicator(column, SortDirection_ == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
-        setTableModified(true);
+        setWindowModified(true);
     }
     if (click.outcome == HeaderClickOutcome::Failed) {
         // A conversion error reaches the default error box with its own text.

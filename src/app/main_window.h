@@ -133,7 +133,6 @@ private:
     void widenForTheColumns();
     // True when the table may be replaced or dropped: unmodified, saved now, or given up.
     bool unsavedTableSettled();
-    void setTableModified(bool modified);
     void updateCaption();
     static QString runSpreadsheetDialog(QWidget* parent, const QString& initialName);
     // A dialog's start name in the folder last used, when the name has no folder of its own.

@@ -381,11 +381,11 @@ std::optional<QString> readProjectFile(const QString& path, StringGrid& grid, in
 }
 
 std::optional<QString> saveProject(const StringGrid& grid, const QString& path, int languageIndex,
-                                   const TableLimits& limits)
+                                   const TableLimits& limits, TableWriter write)
 {
     if (grid.isEmptyTable())
         return pick(languageIndex, QStringLiteral("Архив не считан!"), QStringLiteral("Archive not read!"));
-    return writeProjectFile(grid, path, languageIndex, limits);
+    return write(grid, path, languageIndex, limits);
 }
 
 } // namespace quilex

@@ -85,8 +85,11 @@ std::optional<QString> readProjectFile(const QString& path, StringGrid& grid, in
                                        TableLimits* limits = nullptr);
 
 // The save command after its dialog: an empty table (cell (0, 1) empty) is refused with
-// "Архив не считан!" / "Archive not read!" and nothing is written; otherwise writeProjectFile.
+// "Архив не считан!" / "Archive not read!" and nothing is written; otherwise write, which is
+// writeProjectFile unless the dialog chose another type.
+using TableWriter = std::optional<QString> (*)(const StringGrid& grid, const QString& path, int languageIndex,
+                                               const TableLimits& limits);
 std::optional<QString> saveProject(const StringGrid& grid, const QString& path, int languageIndex,
-                                   const TableLimits& limits = {});
+                                   const TableLimits& limits = {}, TableWriter write = writeProjectFile);
 
 } // namespace quilex

@@ -1,5 +1,6 @@
 #include "app/project_sort.h"
 
+#include "app/archive_columns.h"
 #include "app/project_file.h"
 #include "app/windows1251.h"
 #include "link/byte_order.h"
@@ -38,10 +39,10 @@ std::optional<QByteArray> sortedProjectBytes(QByteArrayView bytes, int column, S
         keys[static_cast<size_t>(r)] = windows1251::decode(text(column, r));
     // Dates take the time beside them as the tie-break.
     std::vector<QString> times;
-    if (columnKey(column) == ColumnKey::Date && cols > TimeColumn) {
+    if (columnKey(column) == ColumnKey::Date && cols > archive_column::Time) {
         times.resize(static_cast<size_t>(rows));
         for (int r = 0; r < rows; ++r)
-            times[static_cast<size_t>(r)] = windows1251::decode(text(TimeColumn, r));
+            times[static_cast<size_t>(r)] = windows1251::decode(text(archive_column::Time, r));
     }
     const int fixed = rows > 1 ? 1 : 0;
     const bool emptyTable = rows < 2 || text(0, 1).isEmpty();

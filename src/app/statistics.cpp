@@ -100,6 +100,11 @@ ArchiveStatistics computeStatistics(const std::vector<ArchiveValues>& rows, cons
     return result;
 }
 
+ArchiveStatistics computeStatistics(const StringGrid& grid, const TableLimits& limits, const QLocale& locale)
+{
+    return computeStatistics(ArchiveRowReader(locale).rows(grid, ArchiveFields::Measurements), limits);
+}
+
 bool belowMinimum(const StringGrid& grid, int row, const TableLimits& limits, const ArchiveRowReader& reader)
 {
     if (row < grid.fixedRows() || row >= grid.rowCount())
@@ -107,7 +112,7 @@ bool belowMinimum(const StringGrid& grid, int row, const TableLimits& limits, co
     const auto thickness = reader.thickness(grid, row);
     if (!thickness)
         return false;
-    const ThicknessLimits applies = limits.forSeries(CellReader::wholeNumber(grid.cell(5, row)));
+    const ThicknessLimits applies = limits.forSeries(ArchiveRowReader::series(grid, row));
     return applies.minimum && *thickness < *applies.minimum;
 }
 

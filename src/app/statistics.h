@@ -43,6 +43,9 @@ struct ArchiveStatistics {
 };
 
 ArchiveStatistics computeStatistics(const std::vector<ArchiveValues>& rows, const TableLimits& limits);
+// The same for the data rows of an archive table, read in the locale's forms.
+ArchiveStatistics computeStatistics(const StringGrid& grid, const TableLimits& limits,
+                                    const QLocale& locale = QLocale::system());
 
 // The figures as a table: a header row, a row per series, then the whole table's row ("Все" /
 // "All"). Columns: series, readings, minimum, its "№", maximum, its "№", mean, standard

@@ -14,7 +14,7 @@ void StatisticsModel::update(const StringGrid& grid, const TableLimits& limits, 
     beginResetModel();
     limits_ = limits;
     languageIndex_ = languageIndex;
-    statistics_ = computeStatistics(ArchiveRowReader().rows(grid, ArchiveFields::Measurements), limits);
+    statistics_ = computeStatistics(grid, limits);
     // The limits' columns are always there to be filled in; the figures that follow from them
     // only once one is set.
     statistics_.anyLimits = true;

@@ -13,13 +13,13 @@ namespace {
 void appendI32(QByteArray& out, std::int32_t value)
 {
     std::uint8_t bytes[4];
-    writeU32le(bytes, static_cast<std::uint32_t>(value));
+    writeI32le(bytes, value);
     out.append(reinterpret_cast<const char*>(bytes), 4);
 }
 
 std::int32_t readI32(QByteArrayView bytes, qsizetype at)
 {
-    return static_cast<std::int32_t>(readU32le(reinterpret_cast<const std::uint8_t*>(bytes.data()) + at));
+    return readI32le(reinterpret_cast<const std::uint8_t*>(bytes.data()) + at);
 }
 
 QString pick(int languageIndex, const QString& russian, const QString& english)

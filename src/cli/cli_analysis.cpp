@@ -88,7 +88,7 @@ int runStats(const QStringList& args)
     if (const auto failed = readArchiveAndLimits(options, "stats", StatsHelp, *lang, table, limits))
         return *failed;
 
-    const StatisticsTable figures = statisticsTable(computeStatistics(ArchiveRowReader().rows(table, ArchiveFields::Measurements), limits), *lang);
+    const StatisticsTable figures = statisticsTable(computeStatistics(table, limits), *lang);
     StringGrid out(int(figures.header.size()), int(figures.rows.size()) + 1, 1, 0);
     for (int col = 0; col < figures.header.size(); ++col)
         out.setCell(col, 0, figures.header[col]);

@@ -348,8 +348,7 @@ std::optional<Failure> writeStatisticsSheet(Workbook& book, CellWriter& cells, c
     lxw_worksheet* sheet = workbook_add_worksheet(book.get(), name.toUtf8().constData());
     if (!sheet)
         return Failure{QStringLiteral("cannot add a worksheet named \"%1\"").arg(name)};
-    const StatisticsTable table =
-        statisticsTable(computeStatistics(ArchiveRowReader(locale).rows(grid, ArchiveFields::Measurements), limits), languageIndex);
+    const StatisticsTable table = statisticsTable(computeStatistics(grid, limits, locale), languageIndex);
     lxw_format* centred = book.format(QString());
     lxw_format* thickness = book.format(QStringLiteral("0.00"));
     lxw_format* percent = book.format(QStringLiteral("0.0"));
@@ -449,9 +448,10 @@ std::optional<QString> ExportToSpreadsheet(const StringGrid& grid, const QString
             if (auto failed = writeSheet(book, cells, grid, first, number, sheetTitle))
                 return fail(failed->reason);
         // An archive gets its statistics too: a table whose thickness column has its header.
-        const QString thicknessHeader = grid.cell(3, 0);
-        if (grid.colCount() >= 8 && !grid.isEmptyTable() &&
-            (thicknessHeader == archiveHeaderTexts(0)[3] || thicknessHeader == archiveHeaderTexts(1)[3])) {
+        const int thickness = archive_column::Thickness;
+        const QString thicknessHeader = grid.cell(thickness, 0);
+        if (grid.colCount() >= ArchiveColumnCount && !grid.isEmptyTable() &&
+            (thicknessHeader == archiveHeaderTexts(0)[thickness] || thicknessHeader == archiveHeaderTexts(1)[thickness])) {
             const int language = statisticsLanguage >= 0 ? statisticsLanguage : int(languageIndex());
             if (auto failed = writeStatisticsSheet(book, cells, grid, limits, language, locale))
                 return fail(failed->reason);

@@ -32,7 +32,7 @@ inline constexpr int SheetAreaRows = 65536;
 inline constexpr char16_t SpreadsheetInitialFileName[] = u"Arhive.xlsx";
 inline constexpr char16_t SpreadsheetFilter[] = u"Exel 2007|*.xlsx|All Files|*.*";
 
-// The same three types as QFileDialog name filters ("Exel 2003 (*.xls)", ...), in order; the
+// The same two types as QFileDialog name filters ("Exel 2007 (*.xlsx)", ...), in order; the
 // selected type's 1-based index is its position in this list plus one.
 QStringList spreadsheetNameFilters();
 

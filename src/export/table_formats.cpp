@@ -52,25 +52,29 @@ bool isCsv(const TableFormat& format)
     return std::strcmp(format.id, "csv") == 0;
 }
 
-std::optional<QString> writeText(const StringGrid& grid, const QString& path, int languageIndex,
-                                 const TableFormat& format)
+// The two text forms, by their format's id: one reader and one writer each.
+template <const char* Id>
+std::optional<QString> writeText(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits&)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return writeError(path, file.errorString(), languageIndex);
-    const QByteArray text = tableAsText(grid, format);
+    const QByteArray text = tableAsText(grid, *tableFormatById(Id));
     if (file.write(text) != text.size() || !file.commit())
         return writeError(path, file.errorString(), languageIndex);
     return std::nullopt;
 }
 
-std::optional<QString> readText(const QString& path, StringGrid& grid, int languageIndex, const TableFormat& format)
+template <const char* Id>
+std::optional<QString> readText(const QString& path, StringGrid& grid, int languageIndex, TableLimits* limits)
 {
+    if (limits)
+        *limits = {}; // text keeps no limits
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return readError(path, file.errorString(), languageIndex);
     std::vector<QStringList> rows;
-    if (!parseTableText(file.readAll(), format, rows))
+    if (!parseTableText(file.readAll(), *tableFormatById(Id), rows))
         return readError(path,
                          languageIndex == 1 ? QStringLiteral("a quoted field is not closed")
                                             : QStringLiteral("не закрыты кавычки поля"),
@@ -87,29 +91,8 @@ std::optional<QString> readText(const QString& path, StringGrid& grid, int langu
     return std::nullopt;
 }
 
-std::optional<QString> writeTsv(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits&)
-{
-    return writeText(grid, path, languageIndex, *tableFormatById("tsv"));
-}
-
-std::optional<QString> readTsv(const QString& path, StringGrid& grid, int languageIndex, TableLimits* limits)
-{
-    if (limits)
-        *limits = {};
-    return readText(path, grid, languageIndex, *tableFormatById("tsv"));
-}
-
-std::optional<QString> writeCsv(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits&)
-{
-    return writeText(grid, path, languageIndex, *tableFormatById("csv"));
-}
-
-std::optional<QString> readCsv(const QString& path, StringGrid& grid, int languageIndex, TableLimits* limits)
-{
-    if (limits)
-        *limits = {};
-    return readText(path, grid, languageIndex, *tableFormatById("csv"));
-}
+constexpr char Tsv[] = "tsv";
+constexpr char Csv[] = "csv";
 
 std::optional<QString> writeWorkbook(const StringGrid& grid, const QString& path, int languageIndex,
                                      const TableLimits& limits)
@@ -134,8 +117,8 @@ std::optional<QString> writeReport(const StringGrid& grid, const QString& path, 
 
 const TableFormat Formats[] = {
     {"qlx", "Quilex-A Project", {QStringLiteral(".qlx")}, readProjectFile, writeProjectFile},
-    {"tsv", "Tab-separated text", {QStringLiteral(".tsv"), QStringLiteral(".txt")}, readTsv, writeTsv},
-    {"csv", "Comma-separated text", {QStringLiteral(".csv")}, readCsv, writeCsv},
+    {Tsv, "Tab-separated text", {QStringLiteral(".tsv"), QStringLiteral(".txt")}, readText<Tsv>, writeText<Tsv>},
+    {Csv, "Comma-separated text", {QStringLiteral(".csv")}, readText<Csv>, writeText<Csv>},
     {"xlsx", "Excel 2007 workbook", {QStringLiteral(".xlsx")}, nullptr, writeWorkbook},
     {"pdf", "Printed report (PDF)", {QStringLiteral(".pdf")}, nullptr, writeReport},
 };

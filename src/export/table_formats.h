@@ -4,6 +4,7 @@
 // only looks a format up by a file's ending, and chooses for itself what a name with no known
 // ending means (the window: a project file; the command line: tab-separated text).
 
+#include "app/project_file.h"
 #include "app/string_grid.h"
 #include "app/thickness_limits.h"
 
@@ -27,8 +28,7 @@ struct TableFormat {
     std::optional<QString> (*read)(const QString& path, StringGrid& grid, int languageIndex, TableLimits* limits);
     // Write the whole table (all RowCount rows, header row first) and, where the format keeps
     // them, the limits (a project file; the workbook's statistics), or say why not.
-    std::optional<QString> (*write)(const StringGrid& grid, const QString& path, int languageIndex,
-                                    const TableLimits& limits);
+    TableWriter write;
 };
 
 // Every format, the project file first.

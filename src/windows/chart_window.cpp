@@ -1,5 +1,6 @@
 #include "windows/chart_window.h"
 
+#include "app/main_window_texts.h"
 #include "app/texts.h"
 #include "charts/readings_chart.h"
 
@@ -19,7 +20,6 @@ const TextPair Caption{u"График", u"Chart"};
 const TextPair HistogramButton{u"Гистограмма", u"Histogram"};
 const TextPair SaveButton{u"Сохранить рисунок", u"Save picture"};
 const TextPair NotSaved{u"Не удалось записать файл %1: %2", u"Cannot write the file %1: %2"};
-const TextPair ErrorCaption{u"Ошибка", u"Error"};
 
 QString defaultSaveDialog(QWidget* parent)
 {
@@ -81,14 +81,21 @@ bool ChartWindow::histogram() const
     return histogram_->isChecked();
 }
 
-void ChartWindow::refresh(const TableLimits& limits)
+std::unique_ptr<QChart> ChartWindow::makeChart(std::optional<int> pointsAcross) const
 {
-    limits_ = limits;
     ChartOptions options;
     options.histogram = histogram();
     options.languageIndex = languageIndex();
-    options.pointsAcross = std::max(200, 2 * view_->width());
-    std::unique_ptr<QChart> chart = makeReadingsChart(ArchiveRowReader().rows(table_, ArchiveFields::Measurements), limits, options);
+    if (pointsAcross)
+        options.pointsAcross = *pointsAcross;
+    return makeReadingsChart(ArchiveRowReader().rows(table_, ArchiveFields::Measurements), limits_, options);
+}
+
+void ChartWindow::refresh(const TableLimits& limits)
+{
+    limits_ = limits;
+    // As many points as the view has pixels across; a saved picture keeps the chart's default.
+    std::unique_ptr<QChart> chart = makeChart(std::max(200, 2 * view_->width()));
     QChart* old = view_->chart();
     view_->setChart(chart.release()); // the view owns it now
     delete old;
@@ -96,13 +103,10 @@ void ChartWindow::refresh(const TableLimits& limits)
 
 bool ChartWindow::saveChartFile(const QString& path)
 {
-    ChartOptions options;
-    options.histogram = histogram();
-    options.languageIndex = languageIndex();
-    std::unique_ptr<QChart> chart = makeReadingsChart(ArchiveRowReader().rows(table_, ArchiveFields::Measurements), limits_, options);
+    std::unique_ptr<QChart> chart = makeChart(std::nullopt);
     const QSize size = view_->size().isEmpty() ? QSize(900, 500) : view_->size();
     if (const auto failed = saveChart(*chart, path, size)) {
-        QMessageBox box(QMessageBox::Critical, Text(ErrorCaption), Text(NotSaved).arg(path, *failed), QMessageBox::Ok);
+        QMessageBox box(QMessageBox::Critical, Text(MainText::ErrorCaption), Text(NotSaved).arg(path, *failed), QMessageBox::Ok);
         box.exec();
         return false;
     }

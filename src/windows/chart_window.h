@@ -9,9 +9,12 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
 class QPushButton;
 QT_BEGIN_NAMESPACE
+class QChart;
 class QChartView;
 QT_END_NAMESPACE
 
@@ -36,6 +39,10 @@ public:
     std::function<QString(QWidget* parent)> saveDialog;
 
 private:
+    // The chart of the table with the limits in force; pointsAcross as the chart's options have
+    // it when none is given.
+    std::unique_ptr<QChart> makeChart(std::optional<int> pointsAcross) const;
+
     const StringGrid& table_;
     TableLimits limits_;
     QChartView* view_;

@@ -24,6 +24,8 @@ namespace wt = window_texts;
 
 constexpr int NameColumn = 1;
 constexpr int SpeedColumn = 2;
+// The columns' widths as drawn: the least they take.
+const QList<int> ColumnWidths{20, 94, 114};
 
 bool isEnter(const QKeyEvent* key)
 {
@@ -98,10 +100,9 @@ private:
 
 namespace {
 
-TForm3::UnloadedEdits askWithABox(QWidget* parent)
+TForm3::UnloadedEdits askWithABox(QWidget*)
 {
-    // No owner window, as every message box of the program; the parent only centres it.
-    (void)parent;
+    // No owner window, as every message box of the program.
     QMessageBox box(QMessageBox::Question, Text(wt::MaterialsCaption), Text(wt::UnloadedEditsQuestion));
     QPushButton* load = box.addButton(Text(wt::MaterialsLoadButton), QMessageBox::AcceptRole);
     QPushButton* discard = box.addButton(Text(wt::DiscardEditsButton), QMessageBox::DestructiveRole);
@@ -134,7 +135,7 @@ TForm3::TForm3(ExchangeRunner& runner, QWidget* parent)
     StringGrid1 = new StringGridView(grid_, this);
     StringGrid1->setGeometry(0, 0, 239, 334);
     StringGrid1->gridModel()->setEditable(true);
-    StringGrid1->setColumnWidths({20, 94, 114});
+    StringGrid1->setColumnWidths(std::vector<int>(ColumnWidths.begin(), ColumnWidths.end()));
     StringGrid1->horizontalHeader()->setStretchLastSection(false);
     StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     StringGrid1->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
@@ -162,9 +163,7 @@ TForm3::TForm3(ExchangeRunner& runner, QWidget* parent)
     fitTimer_.setSingleShot(true);
     fitTimer_.setInterval(0);
     connect(&fitTimer_, &QTimer::timeout, this, &TForm3::fitToTexts);
-    QAbstractItemModel* model = StringGrid1->model();
-    connect(model, &QAbstractItemModel::dataChanged, &fitTimer_, qOverload<>(&QTimer::start));
-    connect(model, &QAbstractItemModel::modelReset, &fitTimer_, qOverload<>(&QTimer::start));
+    startOnModelChanges(StringGrid1->model(), fitTimer_);
     StringGrid1->viewport()->installEventFilter(this);
     fitToTexts();
 }
@@ -172,17 +171,16 @@ TForm3::TForm3(ExchangeRunner& runner, QWidget* parent)
 void TForm3::fitToTexts()
 {
     fitTimer_.stop();
-    // The columns as drawn (20, 94, 114) or as wide as their header and names need; the window
-    // as wide as its columns, its caption and its button, and never narrower than drawn.
-    const QList<int> least{20, 94, 114};
-    const int columns = neededColumnsWidth(StringGrid1, grid_, least);
+    // The columns as drawn or as wide as their header and names need; the window as wide as its
+    // columns, its caption and its button, and never narrower than drawn.
+    const int columns = neededColumnsWidth(StringGrid1, grid_, ColumnWidths);
     const int frame = 2 * StringGrid1->frameWidth() + StringGrid1->verticalScrollBar()->sizeHint().width() + 2;
     const int width = std::max({239, columns + frame, widthForCaption(this, windowTitle()),
                                 Button1->sizeHint().width() + 4});
     const int height = std::max(388, this->height());
     if (this->width() < width)
         resize(width, height);
-    fitColumns(StringGrid1, grid_, least);
+    fitColumns(StringGrid1, grid_, ColumnWidths);
 }
 
 TForm3::~TForm3()
@@ -207,7 +205,7 @@ void TForm3::resizeEvent(QResizeEvent* event)
     Button1->resize(std::max(234, width() - 5), Button1->height());
     Label1->resize(std::max(232, width() - 7), Label1->height());
     CGauge1->resize(std::max(234, width() - 5), CGauge1->height());
-    fitColumns(StringGrid1, grid_, {20, 94, 114});
+    fitColumns(StringGrid1, grid_, ColumnWidths);
     CGauge1->move(3, h - 49);
     Label1->move(4, h - 41);
     Button1->move(2, h - 26);

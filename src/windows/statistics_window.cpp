@@ -1,5 +1,6 @@
 #include "windows/statistics_window.h"
 
+#include "app/main_window_texts.h"
 #include "app/texts.h"
 #include "export/file_replace.h"
 #include "windows/text_fit.h"
@@ -37,7 +38,6 @@ const TextPair LimitsHint{u"Номинал и допустимый миниму�
                           u"Enter the nominal and the allowable minimum in the last two columns: on a series' row "
                           u"for that series, on the row \"All\" for the whole table."};
 const TextPair PdfNotSaved{u"Не удалось записать файл %1", u"Cannot write the file %1"};
-const TextPair ErrorCaption{u"Ошибка", u"Error"};
 
 QString defaultPdfDialog(QWidget* parent, const QString& suggested)
 {
@@ -155,9 +155,14 @@ void StatisticsWindow::copyTable()
     QApplication::clipboard()->setMimeData(data);
 }
 
+QString StatisticsWindow::printedHtml() const
+{
+    return QStringLiteral("<h3>") + Text(Caption).toHtmlEscaped() + QStringLiteral("</h3>") + tableHtml();
+}
+
 void StatisticsWindow::printTable()
 {
-    const QString html = QStringLiteral("<h3>") + Text(Caption).toHtmlEscaped() + QStringLiteral("</h3>") + tableHtml();
+    const QString html = printedHtml();
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(Text(Caption));
     QPrintPreviewDialog dialog(&printer, this);
@@ -168,7 +173,7 @@ void StatisticsWindow::printTable()
 
 bool StatisticsWindow::saveTablePdf(const QString& path)
 {
-    const QString html = QStringLiteral("<h3>") + Text(Caption).toHtmlEscaped() + QStringLiteral("</h3>") + tableHtml();
+    const QString html = printedHtml();
     ReplacingFile target(path);
     bool saved = target.prepare();
     if (saved) {
@@ -180,7 +185,7 @@ bool StatisticsWindow::saveTablePdf(const QString& path)
         saved = target.commit();
     }
     if (!saved) {
-        QMessageBox box(QMessageBox::Critical, Text(ErrorCaption), Text(PdfNotSaved).arg(path), QMessageBox::Ok);
+        QMessageBox box(QMessageBox::Critical, Text(MainText::ErrorCaption), Text(PdfNotSaved).arg(path), QMessageBox::Ok);
         box.exec();
     }
     return saved;

@@ -44,6 +44,8 @@ public:
 
     // The table as HTML, for the clipboard, the printer and the PDF.
     QString tableHtml() const;
+    // The caption over the table, as printed and saved.
+    QString printedHtml() const;
 
 Q_SIGNALS:
     void limitsEdited(const quilex::TableLimits& limits);

@@ -2,11 +2,13 @@
 
 #include "app/string_grid.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QStyle>
 #include <QTableView>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -97,6 +99,17 @@ void fitColumns(QTableView* view, const StringGrid& grid, const QList<int>& leas
         }
         view->setColumnWidth(col, needs[col] + extra);
     }
+}
+
+void startOnModelChanges(QAbstractItemModel* model, QTimer& timer)
+{
+    const auto start = [&timer] { timer.start(); };
+    QObject::connect(model, &QAbstractItemModel::modelReset, &timer, start);
+    QObject::connect(model, &QAbstractItemModel::layoutChanged, &timer, start);
+    QObject::connect(model, &QAbstractItemModel::dataChanged, &timer, start);
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, &timer, start);
+    QObject::connect(model, &QAbstractItemModel::columnsInserted, &timer, start);
+    QObject::connect(model, &QAbstractItemModel::headerDataChanged, &timer, start);
 }
 
 } // namespace quilex

@@ -6,7 +6,9 @@
 #include <QString>
 #include <QStringList>
 
+class QAbstractItemModel;
 class QFont;
+class QTimer;
 class QTableView;
 class QWidget;
 
@@ -28,5 +30,9 @@ int widthForCaption(const QWidget* window, const QString& caption);
 void fitColumns(QTableView* view, const StringGrid& grid, const QList<int>& leastWidths);
 // The width the columns fitColumns would give need, without the spare room.
 int neededColumnsWidth(const QTableView* view, const StringGrid& grid, const QList<int>& leastWidths);
+
+// Starts the timer whenever the model's cells, rows, columns, header or layout change: a
+// single-shot timer of 0 ms then refits once after a whole batch of changes.
+void startOnModelChanges(QAbstractItemModel* model, QTimer& timer);
 
 } // namespace quilex
