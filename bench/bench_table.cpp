@@ -1,6 +1,6 @@
 #include "bench_table.h"
 
-#include "app/archive_columns.h"
+#include "table/archive_columns.h"
 
 #include <QDate>
 #include <QFile>

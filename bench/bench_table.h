@@ -3,7 +3,7 @@
 // gauge's (record numbers, the factory materials, speeds, thicknesses, dates and times), the
 // same on every run.
 
-#include "app/string_grid.h"
+#include "table/string_grid.h"
 
 #include <QString>
 

@@ -9,8 +9,8 @@
 #include "bench_table.h"
 #include "window_support.h"
 
-#include "app/main_window.h"
-#include "exchange/widget_bridge.h"
+#include "windows/main_window.h"
+#include "windows/widget_bridge.h"
 #include "link/pacing.h"
 
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 
 #include "bench_table.h"
 
-#include "app/project_file.h"
+#include "table/project_file.h"
 
 #include <QCoreApplication>
 

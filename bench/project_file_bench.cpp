@@ -4,7 +4,7 @@
 #include "bench_table.h"
 #include "figure_reporter.h"
 
-#include "app/project_file.h"
+#include "table/project_file.h"
 
 #include <QCoreApplication>
 #include <QFile>

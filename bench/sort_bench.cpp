@@ -6,7 +6,7 @@
 #include "bench_table.h"
 #include "figure_reporter.h"
 
-#include "app/grid_sort.h"
+#include "table/grid_sort.h"
 
 #include <QCollator>
 #include <QCoreApplication>

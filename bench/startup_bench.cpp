@@ -9,8 +9,8 @@
 #include "bench_table.h"
 #include "window_support.h"
 
-#include "app/main_window.h"
-#include "app/main_window_texts.h"
+#include "windows/main_window.h"
+#include "table/main_window_texts.h"
 
 #include <QMainWindow>
 

@@ -5,10 +5,10 @@
 #include "bench_table.h"
 #include "window_support.h"
 
-#include "app/archive_values.h"
-#include "app/main_window.h"
-#include "app/project_file.h"
-#include "app/statistics.h"
+#include "table/archive_values.h"
+#include "windows/main_window.h"
+#include "table/project_file.h"
+#include "table/statistics.h"
 #include "windows/chart_window.h"
 
 #include <QAction>

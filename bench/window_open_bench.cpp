@@ -5,9 +5,9 @@
 #include "bench_table.h"
 #include "window_support.h"
 
-#include "app/main_window.h"
-#include "app/project_file.h"
-#include "app/string_grid_view.h"
+#include "windows/main_window.h"
+#include "table/project_file.h"
+#include "windows/string_grid_view.h"
 
 #include <QTemporaryDir>
 

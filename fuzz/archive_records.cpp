@@ -5,6 +5,8 @@
 #include "fuzz_check.h"
 
 #include "exchange/archive_records.h"
+#include "table/archive_columns.h"
+#include "table/archive_rows.h"
 
 #include <QLocale>
 
@@ -25,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> records(data + 2, size - 2);
 
     const MaterialNames& names = builtInMaterialNames();
-    const std::vector<QStringList> rows = archiveRows(records, announced, kind, names, language, locale);
+    const std::vector<QStringList> rows =
+        archiveRows(decodeArchiveRecords(records, announced, kind), names, language, locale);
     const std::size_t whole = records.size() / ArchiveRecordLength;
     FUZZ_CHECK(rows.size() == std::min(announced, whole));
     for (std::size_t i = 0; i < rows.size(); ++i) {

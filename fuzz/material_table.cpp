@@ -5,6 +5,7 @@
 #include "fuzz_check.h"
 
 #include "exchange/materials.h"
+#include "table/material_grid.h"
 #include "link/crc16.h"
 
 #include <algorithm>
@@ -17,6 +18,17 @@ namespace {
 QString latin1(const std::uint8_t* data, std::size_t size)
 {
     return QString::fromLatin1(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+}
+
+// A write as the exchange makes it: the grid read back, and only when it is whole, put into
+// the table.
+MaterialGridReading prepareMaterialWrite(MaterialTable& table, const std::vector<MaterialGridCells>& grid,
+                                         std::uint8_t language, const MaterialNames& names)
+{
+    MaterialGridReading reading = readMaterialGrid(grid, language, names);
+    if (reading.ok())
+        applyMaterials(table, reading.materials);
+    return reading;
 }
 
 } // namespace
@@ -39,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)decodeNameField(std::span(data + at, std::min<std::size_t>(size - at, NameFieldLength + 2)));
 
     for (std::uint8_t language = 0; language < 2; ++language) {
-        const std::vector<QStringList> rows = materialGridRows(table, names, language);
+        const std::vector<QStringList> rows = materialGridRows(decodeMaterials(table), language);
         FUZZ_CHECK(rows.size() == MaterialCount);
         std::vector<MaterialGridCells> grid;
         for (const QStringList& row : rows) {
@@ -57,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const MaterialNames sentNames = decodeMaterialNames(sent);
         std::vector<MaterialGridCells> regrid;
-        for (const QStringList& row : materialGridRows(sent, sentNames, language))
+        for (const QStringList& row : materialGridRows(decodeMaterials(sent), language))
             regrid.push_back({row[1], row[2]});
         MaterialTable again = sent;
         FUZZ_CHECK(prepareMaterialWrite(again, regrid, language, sentNames).ok());
@@ -76,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             p = stop == end ? end : stop + 1;
         }
         MaterialTable sent = table;
-        const MaterialWriteResult result = prepareMaterialWrite(sent, typed, size & 1, names);
+        const MaterialGridReading result = prepareMaterialWrite(sent, typed, size & 1, names);
         if (!result.ok()) {
             FUZZ_CHECK(result.badRow >= 1 && result.badRow <= int(MaterialCount));
             FUZZ_CHECK(sent == table);

@@ -4,8 +4,8 @@
 
 #include "fuzz_check.h"
 
-#include "app/project_file.h"
-#include "app/string_grid.h"
+#include "table/project_file.h"
+#include "table/string_grid.h"
 
 #include <algorithm>
 #include <cstddef>

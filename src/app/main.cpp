@@ -1,7 +1,7 @@
 // quilex: the gauge's companion window.
 
-#include "app/main_window.h"
-#include "app/main_window_texts.h"
+#include "windows/main_window.h"
+#include "table/main_window_texts.h"
 #include "exchange/exchange_state.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "charts/readings_chart.h"
 
-#include "app/texts.h"
+#include "base/texts.h"
 #include "export/file_replace.h"
 
 #include <QBarCategoryAxis>

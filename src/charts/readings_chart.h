@@ -4,8 +4,8 @@
 // second view, the histogram of the thicknesses. Drawn with Qt Charts from the archive's values,
 // for the chart window and for "quilex-cli chart", which saves it as PNG or SVG.
 
-#include "app/archive_values.h"
-#include "app/thickness_limits.h"
+#include "table/archive_values.h"
+#include "table/thickness_limits.h"
 
 #include <QSize>
 #include <QString>

@@ -1,9 +1,9 @@
 // The commands that look at a table as an inspector does: its statistics per series, and the
 // chart of its readings.
 
-#include "app/archive_values.h"
-#include "app/statistics.h"
-#include "app/texts.h"
+#include "table/archive_values.h"
+#include "table/statistics.h"
+#include "base/texts.h"
 #include "charts/readings_chart.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"

@@ -1,6 +1,6 @@
 #include "cli/cli_exchange.h"
 
-#include "app/texts.h"
+#include "base/texts.h"
 #include "cli/cli_commands.h"
 #include "exchange/bmtread_usb.h"
 
@@ -68,11 +68,11 @@ public:
         label_ = text;
         drawBar();
     }
-    void archiveRead(const std::vector<QStringList>& rows) override { archiveRows = rows; }
+    void archiveRead(const ArchiveDownload& read) override { download = read; }
     void finish() { clearBar(); }
 
     QString lastError;
-    std::vector<QStringList> archiveRows;
+    ArchiveDownload download;
 
 private:
     void drawBar()
@@ -117,7 +117,8 @@ int ExchangeRun::exitStatus() const
     }
 }
 
-ExchangeRun runExchange(ExchangeState& state, std::uint8_t firstMode, StringGrid* grid, double waitSeconds)
+ExchangeRun runExchange(ExchangeState& state, std::uint8_t firstMode, MaterialsTarget* materials,
+                        double waitSeconds)
 {
     TerminalBridge bridge(::isatty(STDERR_FILENO) == 1);
     state.ExchangeMode = firstMode;
@@ -127,7 +128,7 @@ ExchangeRun runExchange(ExchangeState& state, std::uint8_t firstMode, StringGrid
     pid_t systemThread = 0;
     {
         BMTreadUSB thread(state, bridge);
-        thread.SetTargets(&bridge, nullptr, &bridge, grid);
+        thread.SetTargets(&bridge, nullptr, &bridge, materials);
         thread.start();
         const auto patience = std::chrono::duration<double>(waitSeconds);
         while (!thread.waitUntilEnded(50)) {
@@ -142,7 +143,7 @@ ExchangeRun runExchange(ExchangeState& state, std::uint8_t firstMode, StringGrid
     waitUntilGone(systemThread);
     bridge.finish();
     run.lastError = bridge.lastError;
-    run.archiveRows = std::move(bridge.archiveRows);
+    run.download = std::move(bridge.download);
     return run;
 }
 

@@ -1,10 +1,12 @@
 // The commands that talk to the gauge (archive, materials, screenshot) and convert.
 
-#include "app/archive_columns.h"
-#include "app/grid_sort.h"
-#include "app/project_file.h"
-#include "app/project_sort.h"
-#include "app/texts.h"
+#include "table/archive_columns.h"
+#include "table/archive_rows.h"
+#include "table/material_grid.h"
+#include "table/grid_sort.h"
+#include "table/project_file.h"
+#include "table/project_sort.h"
+#include "base/texts.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_exchange.h"
 #include "cli/cli_options.h"
@@ -103,7 +105,7 @@ StringGrid materialGrid(int languageIndex)
 }
 
 // Reads the material table into grid (modes 4, 6, 10 of a material settings run).
-ExchangeRun readMaterials(ExchangeState& state, StringGrid& grid, double wait)
+ExchangeRun readMaterials(ExchangeState& state, MaterialGridTarget& grid, double wait)
 {
     state.ReadMaterialsFirst = false;
     state.ArchiveRequested = false;
@@ -137,7 +139,7 @@ int runArchive(const QStringList& args)
         return run.exitStatus();
     StringGrid table;
     writeArchiveHeader(table, *lang);
-    putArchiveRows(table, run.archiveRows);
+    putArchiveRows(table, archiveRows(run.download.records, run.download.names, *lang));
     if (auto failed = writeTable(table, options.value(QStringLiteral("-o")), *lang))
         return fileFailure(*failed);
     return run.exitStatus();
@@ -170,7 +172,8 @@ int runMaterials(const QStringList& args)
 
     ExchangeState state;
     StringGrid grid = materialGrid(*lang);
-    ExchangeRun run = readMaterials(state, grid, *wait);
+    MaterialGridTarget gridTarget(grid);
+    ExchangeRun run = readMaterials(state, gridTarget, *wait);
     reportExchange(run, *wait);
     if (run.exitStatus() != ExitDone)
         return run.exitStatus();
@@ -183,7 +186,7 @@ int runMaterials(const QStringList& args)
         grid.setCell(1, row, wanted.cell(1, row));
         grid.setCell(2, row, wanted.cell(2, row));
     }
-    run = runExchange(state, Mode::WriteMaterials, &grid, *wait);
+    run = runExchange(state, Mode::WriteMaterials, &gridTarget, *wait);
     reportExchange(run, *wait);
     return run.exitStatus();
 }

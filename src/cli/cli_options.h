@@ -2,7 +2,7 @@
 // A small option reader for the commands: "-o FILE", "--lang ru", "--wait=5" and positional
 // arguments, with a usage message for anything else.
 
-#include "app/thickness_limits.h"
+#include "table/thickness_limits.h"
 
 #include <QHash>
 #include <QString>

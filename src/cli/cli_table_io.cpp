@@ -1,6 +1,6 @@
 #include "cli/cli_table_io.h"
 
-#include "app/project_file.h"
+#include "table/project_file.h"
 #include "export/table_formats.h"
 
 #include <QFile>

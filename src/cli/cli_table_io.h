@@ -3,8 +3,8 @@
 // (export/table_formats.h): a file's ending chooses its format, and a name with no known ending
 // (and standard output) is tab-separated text.
 
-#include "app/string_grid.h"
-#include "app/thickness_limits.h"
+#include "table/string_grid.h"
+#include "table/thickness_limits.h"
 
 #include <QByteArray>
 #include <QString>

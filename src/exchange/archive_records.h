@@ -1,6 +1,7 @@
 #pragma once
-// The gauge's archive: the occupancy bit map at the head of the parameter block, the 20-byte
-// records (one layout per transport) and the texts the archive table shows for each record.
+// The gauge's archive: the occupancy bit map at the head of the parameter block and the 20-byte
+// records (one layout per transport). The texts the archive table shows for a record are the
+// table's business (table/archive_rows.h).
 //
 // Driver transport record:            libusb transport record:
 //   0..7  Second Minute Hour Day        0..7  the same eight bytes
@@ -10,13 +11,8 @@
 //   16    Thickness (float)             16    Marker 0xAAAA, 18 Crc
 // Bytes 10, 11, 14, 15 of the driver record and byte 9 of the libusb record are not read.
 
-#include "app/archive_columns.h"
-#include "exchange/materials.h"
 #include "link/link_types.h"
 
-#include <QLocale>
-#include <QString>
-#include <QStringList>
 
 #include <cstddef>
 #include <cstdint>
@@ -45,9 +41,6 @@ struct ArchiveRecord {
 inline constexpr std::size_t ArchiveBitmapWords = 64;
 inline constexpr std::size_t ArchiveSlotCount = 32 * ArchiveBitmapWords; // 2048
 
-// What a cell shows when its value cannot be written out.
-inline constexpr char16_t NanCellText[] = u"NAN";
-
 // Decodes one record in the layout of the transport it came over (LibUsb, or the driver
 // layout for anything else). Fewer than 20 bytes give nothing.
 std::optional<ArchiveRecord> decodeArchiveRecord(std::span<const std::uint8_t> bytes, LinkKind kind);
@@ -56,27 +49,9 @@ std::optional<ArchiveRecord> decodeArchiveRecord(std::span<const std::uint8_t> b
 // parameter block, 0..2048. Only whole words present in header are counted.
 std::size_t countArchiveRecords(std::span<const std::uint8_t> header);
 
-// The cell texts one by one; "NAN" where the value cannot be shown.
-// Column 1: the material's name in the given language, "NAN" for a Material above 12.
-QString archiveMaterialText(const ArchiveRecord& record, const MaterialNames& names,
-                            std::uint8_t languageIndex);
-// Column 3: two decimals, rounded, the locale's decimal separator, no group separator.
-QString thicknessText(float thickness, const QLocale& locale = QLocale::system());
-// Column 6: 2000 + Year, Month, Day in the locale's short date format.
-QString archiveDateText(const ArchiveRecord& record, const QLocale& locale = QLocale::system());
-// Column 7: "hh:mm:ss", 24-hour. An invalid date makes the time "NAN" too: the two cells
-// come from one date and time.
-QString archiveTimeText(const ArchiveRecord& record);
-
-// The eight cells of the table row for record i (row i + 1 of the table).
-QStringList archiveRowTexts(std::size_t i, const ArchiveRecord& record, const MaterialNames& names,
-                            std::uint8_t languageIndex, const QLocale& locale = QLocale::system());
-
-// The rows for the first count records of a record buffer (record i at 20 x i). Records
-// that the buffer does not hold in full are left out.
-std::vector<QStringList> archiveRows(std::span<const std::uint8_t> records, std::size_t count,
-                                     LinkKind kind, const MaterialNames& names,
-                                     std::uint8_t languageIndex,
-                                     const QLocale& locale = QLocale::system());
+// The records of the first count in a record buffer (record i at 20 x i), in the layout of the
+// transport they came over. Records that the buffer does not hold in full are left out.
+std::vector<ArchiveRecord> decodeArchiveRecords(std::span<const std::uint8_t> records, std::size_t count,
+                                                LinkKind kind);
 
 } // namespace quilex

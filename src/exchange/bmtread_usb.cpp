@@ -1,6 +1,6 @@
 #include "exchange/bmtread_usb.h"
 
-#include "app/texts.h"
+#include "base/texts.h"
 #include "exchange/archive_records.h"
 #include "exchange/exchange_texts.h"
 #include "exchange/transport_protocol.h"
@@ -28,12 +28,12 @@ BMTreadUSB::~BMTreadUSB()
     waitUntilEnded();
 }
 
-void BMTreadUSB::SetTargets(GaugeTarget* gauge, DialogTarget* dialog, LabelTarget* label, StringGrid* grid)
+void BMTreadUSB::SetTargets(GaugeTarget* gauge, DialogTarget* dialog, LabelTarget* label, MaterialsTarget* materials)
 {
     ProgressGauge = gauge;
     ProgressDialog = dialog;
     StatusLabel = label;
-    TableGrid = grid;
+    MaterialsShown = materials;
 }
 
 void BMTreadUSB::run()
@@ -446,21 +446,16 @@ void BMTreadUSB::AfterMaterials()
 void BMTreadUSB::WriteMaterials()
 {
     setIdle(true);
-    // The grid is read and every speed checked before the link is opened, so a cell that is
-    // not a number stops the write with nothing sent and no link left open.
-    std::vector<MaterialGridCells> rows;
+    // The materials are asked for, and every speed checked, before the link is opened, so a
+    // speed that is not a number stops the write with nothing sent and no link left open.
+    Result<Materials> wanted = fail(Text(texts::BadSoundSpeedMessage).arg(1));
     bridge_.synchronize([&] {
-        if (!TableGrid)
-            return;
-        for (int row = 1; row <= int(MaterialCount); ++row)
-            rows.push_back({TableGrid->cell(1, row), TableGrid->cell(2, row)});
+        if (MaterialsShown)
+            wanted = MaterialsShown->materialsToWrite(state_.MaterialNames);
     });
-    MaterialTable patched = state_.MaterialTable;
-    const MaterialWriteResult prepared =
-        prepareMaterialWrite(patched, rows, languageIndex(), state_.MaterialNames);
-    if (!prepared.ok()) {
+    if (!wanted.ok()) {
         const QString caption = Text(texts::ErrorCaption);
-        const QString message = prepared.message(languageIndex());
+        const QString message = wanted.error();
         bridge_.synchronize([&] {
             if (ProgressGauge)
                 ProgressGauge->setGaugeVisible(false);
@@ -475,7 +470,7 @@ void BMTreadUSB::WriteMaterials()
     openLink();
     if (state_.LinkKind.load() == LinkKind::None)
         return ErrorTail(Mode::WriteMaterials, TransferStatus::NotOpen);
-    state_.MaterialTable = patched;
+    applyMaterials(state_.MaterialTable, wanted.value());
     for (int i = 0; i < 26; ++i)
         show((i + 1) * 25 / 26);
     // Up to here the gauge has been sent nothing, and Cancel may still stop the write whole.
@@ -586,30 +581,24 @@ void BMTreadUSB::Finish()
     if (state_.ArchiveRequested.load()) {
         state_.ArchiveRequested = false;
         const int count = state_.ArchiveRecordCount.load();
-        // Every record was read and checked: the rows go to the table's owner, made here in the
-        // language in use.
-        std::vector<QStringList> rows;
+        // Every record was read and checked: the records go to the table's owner.
+        ArchiveDownload download;
         if (count > 0)
-            rows = archiveRows(state_.ArchiveRecords, static_cast<std::size_t>(count), state_.ArchiveRecordsKind,
-                               state_.MaterialNames, languageIndex());
+            download.records = decodeArchiveRecords(state_.ArchiveRecords, static_cast<std::size_t>(count),
+                                                    state_.ArchiveRecordsKind);
+        download.names = state_.MaterialNames;
         bridge_.synchronize([&] {
-            bridge_.archiveRead(rows);
+            bridge_.archiveRead(download);
             if (ProgressDialog)
                 ProgressDialog->closeDialog();
         });
         state_.ArchiveRecords.clear();
         state_.ArchiveRecords.shrink_to_fit();
     } else {
-        const std::vector<QStringList> rows =
-            materialGridRows(state_.MaterialTable, state_.MaterialNames, languageIndex());
+        const Materials materials = decodeMaterials(state_.MaterialTable);
         bridge_.synchronize([&] {
-            if (!TableGrid)
-                return;
-            StringGrid::UpdateBatch batch(*TableGrid);
-            TableGrid->setRowCount(int(MaterialCount) + 1);
-            for (std::size_t k = 0; k < rows.size(); ++k)
-                for (int col = 0; col < rows[k].size(); ++col)
-                    TableGrid->setCell(col, static_cast<int>(k) + 1, rows[k][col]);
+            if (MaterialsShown)
+                MaterialsShown->showMaterials(materials);
         });
     }
     setIdle(true);

@@ -3,11 +3,10 @@
 // state to the user and then does the work of the current mode, which names the next mode,
 // ends the thread, or takes the error tail (pause, then the step again or a new connection).
 // It talks to the gauge only through the GaugeLink of the open link, reports only through its
-// targets and bridge, and hands a downloaded archive over as rows: it never writes the archive
-// table itself.
+// targets and bridge, and hands what it read over as typed records and materials: it touches
+// no table or grid.
 
-#include "app/string_grid.h"
-#include "app/texts.h"
+#include "base/texts.h"
 #include "exchange/exchange_state.h"
 #include "exchange/exchange_targets.h"
 #include "link/gauge_link.h"
@@ -44,10 +43,10 @@ public:
     BMTreadUSB(ExchangeState& state, ExchangeBridge& bridge);
     ~BMTreadUSB() override;
 
-    // Set once, right after the thread is made and before it runs; each may be absent. The grid
-    // is the material grid, which the material read fills and the write reads; an archive read
-    // hands its rows to the bridge instead (ExchangeBridge::archiveRead).
-    void SetTargets(GaugeTarget* gauge, DialogTarget* dialog, LabelTarget* label, StringGrid* grid);
+    // Set once, right after the thread is made and before it runs; each may be absent. The
+    // materials target is given what a material read delivers and asked for what a write sends;
+    // an archive read hands its records to the bridge instead (ExchangeBridge::archiveRead).
+    void SetTargets(GaugeTarget* gauge, DialogTarget* dialog, LabelTarget* label, MaterialsTarget* materials);
 
     // The loop itself; run() calls it on the new thread, tests may call it directly.
     void Execute();
@@ -116,7 +115,7 @@ private:
     GaugeTarget* ProgressGauge = nullptr;
     DialogTarget* ProgressDialog = nullptr;
     LabelTarget* StatusLabel = nullptr;
-    StringGrid* TableGrid = nullptr;
+    MaterialsTarget* MaterialsShown = nullptr;
 
     bool terminated_ = false;
     int failuresInARow_ = 0;

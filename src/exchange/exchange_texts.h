@@ -2,7 +2,7 @@
 // Texts of the exchange with the gauge: the progress dialog's titles and status labels, its
 // Cancel button and the messages of a failed exchange.
 
-#include "app/texts.h"
+#include "base/texts.h"
 #include "link/link_types.h"
 
 namespace quilex::exchange_texts {

@@ -1,6 +1,5 @@
 #include "exchange/materials.h"
 
-#include "exchange/exchange_texts.h"
 #include "link/byte_order.h"
 #include "link/crc16.h"
 
@@ -198,63 +197,23 @@ std::vector<std::size_t> recordsWithBadMarker(const MaterialTable& table)
     return bad;
 }
 
-std::vector<QStringList> materialGridRows(const MaterialTable& table, const MaterialNames& names,
-                                          std::uint8_t languageIndex)
+Materials decodeMaterials(const MaterialTable& table)
 {
-    const std::size_t language = languageIndex == 1 ? 1 : 0;
-    std::vector<QStringList> rows;
-    rows.reserve(MaterialCount);
-    for (std::size_t k = 0; k < MaterialCount; ++k) {
-        rows.push_back({QString::number(k + 1), names[2 * k + language],
-                        QString::number(materialSoundSpeed(table, k))});
-    }
-    return rows;
+    const MaterialNames names = decodeMaterialNames(table);
+    Materials materials;
+    for (std::size_t k = 0; k < MaterialCount; ++k)
+        materials[k] = {names[2 * k], names[2 * k + 1], materialSoundSpeed(table, k)};
+    return materials;
 }
 
-bool parseSoundSpeed(const QString& text, std::int32_t& speed)
+void applyMaterials(MaterialTable& table, const Materials& materials)
 {
-    bool ok = false;
-    // Base 10 and the C locale: no hexadecimal, no group separators, no fractions.
-    const int value = text.toInt(&ok, 10);
-    if (ok)
-        speed = value;
-    return ok;
-}
-
-QString MaterialWriteResult::message(std::uint8_t languageIndex) const
-{
-    return languageIndex == 1 ? english : russian;
-}
-
-MaterialWriteResult prepareMaterialWrite(MaterialTable& table,
-                                         std::span<const MaterialGridCells> gridRows,
-                                         std::uint8_t languageIndex, const MaterialNames& names)
-{
-    // Every speed is checked before the first byte changes: a table half patched and then
-    // abandoned must never be what the next write sends.
-    std::array<std::int32_t, MaterialCount> speeds{};
     for (std::size_t k = 0; k < MaterialCount; ++k) {
-        if (k >= gridRows.size() || !parseSoundSpeed(gridRows[k].speed, speeds[k])) {
-            MaterialWriteResult result;
-            result.badRow = static_cast<int>(k + 1);
-            const QString row = QString::number(k + 1);
-            result.russian = Text(exchange_texts::BadSoundSpeedMessage, 0).arg(row);
-            result.english = Text(exchange_texts::BadSoundSpeedMessage, 1).arg(row);
-            return result;
-        }
-    }
-
-    const bool english = languageIndex == 1;
-    for (std::size_t k = 0; k < MaterialCount; ++k) {
-        // The grid shows one language; the other name goes back as it was last read.
-        const QString& russianName = english ? names[2 * k] : gridRows[k].name;
-        const QString& englishName = english ? gridRows[k].name : names[2 * k + 1];
-        encodeNameField(materialNameRu(table, k), russianName);
-        encodeNameField(materialNameEn(table, k), englishName);
-        setMaterialSoundSpeed(table, k, speeds[k]);
+        encodeNameField(materialNameRu(table, k), materials[k].russian);
+        encodeNameField(materialNameEn(table, k), materials[k].english);
+        setMaterialSoundSpeed(table, k, materials[k].soundSpeed);
         sealMaterialRecord(table, k);
     }
-    return {};
 }
 
 } // namespace quilex

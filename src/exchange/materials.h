@@ -74,37 +74,21 @@ MaterialNames decodeMaterialNames(const MaterialTable& table);
 // The records (0..12) whose marker is not 0xAAAA, in order; the read reports each one.
 std::vector<std::size_t> recordsWithBadMarker(const MaterialTable& table);
 
-// The 13 rows of the material grid (row k + 1 of the grid is element k): the number k + 1,
-// the name in the given language and the speed as a signed decimal number.
-std::vector<QStringList> materialGridRows(const MaterialTable& table, const MaterialNames& names,
-                                          std::uint8_t languageIndex);
-
-// What the write takes from the material grid for one material.
-struct MaterialGridCells {
-    QString name;  // column 1, in the language the grid shows
-    QString speed; // column 2
-};
-
-struct MaterialWriteResult {
-    // 1..13: the grid row whose speed is not a whole number; 0 when the table is ready.
-    int badRow = 0;
-    QString russian; // message for the user, empty on success
+// A material as the program works with it: both names and the speed of sound.
+struct Material {
+    QString russian;
     QString english;
-
-    bool ok() const { return badRow == 0; }
-    QString message(std::uint8_t languageIndex) const;
+    std::int32_t soundSpeed = 0; // m/s
+    bool operator==(const Material&) const = default;
 };
+using Materials = std::array<Material, MaterialCount>;
 
-// Prepares the table for sending: for each record the name in the language shown comes from
-// the grid and the other one from names; the speed from the grid; a fresh CRC. Prefix and
-// Marker stay as they are. Every speed cell is checked first: if one is not a whole number in
-// the signed 32-bit range (or the grid has fewer than 13 rows) nothing in the table changes and
-// the result names the first such row. A grid longer than 13 rows is read up to row 13.
-MaterialWriteResult prepareMaterialWrite(MaterialTable& table,
-                                         std::span<const MaterialGridCells> gridRows,
-                                         std::uint8_t languageIndex, const MaterialNames& names);
+// The 13 materials of a table as read: both names (as decodeMaterialNames gives them) and the
+// speeds.
+Materials decodeMaterials(const MaterialTable& table);
 
-// The signed 32-bit number in a speed cell; surrounding blanks are allowed.
-bool parseSoundSpeed(const QString& text, std::int32_t& speed);
+// Writes the materials' names and speeds into the table and gives every record a fresh CRC.
+// Prefix and Marker stay as they are.
+void applyMaterials(MaterialTable& table, const Materials& materials);
 
 } // namespace quilex

@@ -1,6 +1,6 @@
 #include "export/report.h"
 
-#include "app/main_window_texts.h"
+#include "table/main_window_texts.h"
 #include "export/file_replace.h"
 
 #include <QDir>

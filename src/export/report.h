@@ -7,7 +7,7 @@
 // looks at the table again. Its detail band is driven by the two program-wide counters below,
 // as the report engine calls the print events once per band.
 
-#include "app/string_grid.h"
+#include "table/string_grid.h"
 
 #include <QDateTime>
 #include <QFont>

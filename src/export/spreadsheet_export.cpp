@@ -1,10 +1,10 @@
 #include "export/spreadsheet_export.h"
 
-#include "app/c_numeric_locale.h"
-#include "app/cell_values.h"
-#include "app/archive_columns.h"
-#include "app/main_window_texts.h"
-#include "app/statistics.h"
+#include "base/c_numeric_locale.h"
+#include "table/cell_values.h"
+#include "table/archive_columns.h"
+#include "table/main_window_texts.h"
+#include "table/statistics.h"
 #include "export/file_replace.h"
 
 #include <QDate>

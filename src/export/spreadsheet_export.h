@@ -9,8 +9,8 @@
 // texts typed in: numbers, dates and times of the given locale become values shown in exactly
 // the table's form, everything else stays text.
 
-#include "app/string_grid.h"
-#include "app/thickness_limits.h"
+#include "table/string_grid.h"
+#include "table/thickness_limits.h"
 
 #include <QLocale>
 #include <QString>

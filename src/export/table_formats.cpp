@@ -1,7 +1,7 @@
 #include "export/table_formats.h"
 
-#include "app/main_window_texts.h"
-#include "app/project_file.h"
+#include "table/main_window_texts.h"
+#include "table/project_file.h"
 #include "export/report.h"
 #include "export/spreadsheet_export.h"
 

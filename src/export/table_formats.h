@@ -4,9 +4,9 @@
 // only looks a format up by a file's ending, and chooses for itself what a name with no known
 // ending means (the window: a project file; the command line: tab-separated text).
 
-#include "app/project_file.h"
-#include "app/string_grid.h"
-#include "app/thickness_limits.h"
+#include "table/project_file.h"
+#include "table/string_grid.h"
+#include "table/thickness_limits.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "windows/about_box.h"
 
-#include "app/main_window_texts.h"
-#include "app/texts.h"
+#include "table/main_window_texts.h"
+#include "base/texts.h"
 #include "windows/text_fit.h"
 #include "windows/window_texts.h"
 

@@ -1,7 +1,7 @@
 #include "windows/chart_window.h"
 
-#include "app/main_window_texts.h"
-#include "app/texts.h"
+#include "table/main_window_texts.h"
+#include "base/texts.h"
 #include "charts/readings_chart.h"
 
 #include <QBoxLayout>

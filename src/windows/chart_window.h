@@ -3,8 +3,8 @@
 // series, the minimum and nominal as lines; or the histogram of the thicknesses. It follows the
 // archive table while it is open and saves the picture as PNG or SVG.
 
-#include "app/string_grid.h"
-#include "app/thickness_limits.h"
+#include "table/string_grid.h"
+#include "table/thickness_limits.h"
 
 #include <QWidget>
 

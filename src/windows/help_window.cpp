@@ -1,7 +1,7 @@
 #include "windows/help_window.h"
 
-#include "app/texts.h"
-#include "app/main_window_texts.h"
+#include "base/texts.h"
+#include "table/main_window_texts.h"
 
 #include <QAction>
 #include <QCoreApplication>

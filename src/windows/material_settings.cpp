@@ -1,6 +1,6 @@
 #include "windows/material_settings.h"
 
-#include "app/texts.h"
+#include "base/texts.h"
 #include "exchange/bmtread_usb.h"
 #include "windows/text_fit.h"
 #include "windows/window_texts.h"
@@ -213,7 +213,7 @@ void TForm3::resizeEvent(QResizeEvent* event)
 
 bool TForm3::startExchange(std::uint8_t mode)
 {
-    if (!runner_.start(mode, gaugeTarget(), nullptr, labelTarget(), &grid_))
+    if (!runner_.start(mode, gaugeTarget(), nullptr, labelTarget(), &gridTarget_))
         return false;
     reporting_ = true;
     writing_ = mode == Mode::WriteMaterials;

@@ -4,10 +4,11 @@
 // The dialog is the gauge, label and grid target of the material exchanges; the main window
 // starts the read when it opens the dialog, the load button starts the write.
 
-#include "app/string_grid.h"
-#include "app/string_grid_view.h"
+#include "table/material_grid.h"
+#include "table/string_grid.h"
+#include "windows/string_grid_view.h"
 #include "exchange/exchange_targets.h"
-#include "exchange/widget_bridge.h"
+#include "windows/widget_bridge.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -85,6 +86,7 @@ private:
 
     ExchangeRunner& runner_;
     StringGrid grid_;
+    MaterialGridTarget gridTarget_{grid_};
     // An exchange of this dialog has started and has not yet ended.
     bool reporting_ = false;
     bool writing_ = false;

@@ -1,6 +1,6 @@
 #include "windows/screenshot_window.h"
 
-#include "app/texts.h"
+#include "base/texts.h"
 #include "exchange/bmtread_usb.h"
 #include "exchange/exchange_texts.h"
 #include "windows/text_fit.h"

@@ -5,7 +5,7 @@
 
 #include "exchange/exchange_targets.h"
 #include "exchange/screen_image.h"
-#include "exchange/widget_bridge.h"
+#include "windows/widget_bridge.h"
 
 #include <QColor>
 #include <QDialog>

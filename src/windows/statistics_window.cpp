@@ -1,7 +1,7 @@
 #include "windows/statistics_window.h"
 
-#include "app/main_window_texts.h"
-#include "app/texts.h"
+#include "table/main_window_texts.h"
+#include "base/texts.h"
 #include "export/file_replace.h"
 #include "windows/text_fit.h"
 

@@ -4,8 +4,8 @@
 // the archive table while it is open: a download, an opened project or a sort shows anew. It
 // copies its table (text and HTML), prints it and saves it as PDF.
 
-#include "app/statistics_model.h"
-#include "app/string_grid.h"
+#include "table/statistics_model.h"
+#include "table/string_grid.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #include "windows/text_fit.h"
 
-#include "app/string_grid.h"
+#include "table/string_grid.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

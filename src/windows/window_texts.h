@@ -1,7 +1,7 @@
 #pragma once
 // Texts of the auxiliary windows: material settings, screenshot and about box.
 
-#include "app/texts.h"
+#include "base/texts.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 // quilex-cli end to end: the real program against the simulated gauge on both transports.
 
-#include "app/project_file.h"
+#include "table/project_file.h"
 #include "support/test_support.h"
 
 #include <QElapsedTimer>

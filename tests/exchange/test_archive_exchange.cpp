@@ -1,7 +1,7 @@
 // The road of "Read archive" end to end: the exchange thread over the real links against the
 // simulated gauge on each transport, pauses recorded instead of slept.
 
-#include "app/archive_columns.h"
+#include "table/archive_columns.h"
 #include "exchange/bmtread_usb.h"
 #include "exchange/exchange_texts.h"
 #include "support/sim_gauge.h"

@@ -1,5 +1,7 @@
 #include "exchange/archive_records.h"
 
+#include "table/archive_rows.h"
+
 #include <gtest/gtest.h>
 
 #include <QDate>
@@ -199,7 +201,7 @@ TEST(ArchiveRows, BuildsOneRowPerWholeRecord)
         buffer.insert(buffer.end(), LibUsbRecord.begin(), LibUsbRecord.end());
     buffer[20 + 8] = 13; // second record: no such material
 
-    const auto rows = archiveRows(buffer, 3, LinkKind::LibUsb, builtInMaterialNames(), 0, Russian);
+    const auto rows = archiveRows(decodeArchiveRecords(buffer, 3, LinkKind::LibUsb), builtInMaterialNames(), 0, Russian);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0], (QStringList{"1", QStringLiteral("материал 4"), "65535", "1234,50", "42", "3", "07.05.2013", "09:03:00"}));
     EXPECT_EQ(rows[1][0], "2");
@@ -208,13 +210,13 @@ TEST(ArchiveRows, BuildsOneRowPerWholeRecord)
 
     // A count larger than the buffer never reads past it.
     buffer.resize(59);
-    EXPECT_EQ(archiveRows(buffer, 2048, LinkKind::LibUsb, builtInMaterialNames(), 0, Russian).size(), 2u);
+    EXPECT_EQ(archiveRows(decodeArchiveRecords(buffer, 2048, LinkKind::LibUsb), builtInMaterialNames(), 0, Russian).size(), 2u);
 
     // A full archive.
     buffer.clear();
     for (int i = 0; i < 2048; ++i)
         buffer.insert(buffer.end(), DriverRecord.begin(), DriverRecord.end());
-    const auto full = archiveRows(buffer, 2048, LinkKind::DriverPipes, builtInMaterialNames(), 1, English);
+    const auto full = archiveRows(decodeArchiveRecords(buffer, 2048, LinkKind::DriverPipes), builtInMaterialNames(), 1, English);
     ASSERT_EQ(full.size(), 2048u);
     EXPECT_EQ(full[2047][0], "2048");
     EXPECT_EQ(full[2047][1], "textolite");

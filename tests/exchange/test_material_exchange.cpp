@@ -1,6 +1,6 @@
 // Reading and writing the gauge's material table end to end, and the screen picture.
 
-#include "app/archive_columns.h"
+#include "table/archive_columns.h"
 #include "exchange/bmtread_usb.h"
 #include "link/byte_order.h"
 #include "link/crc16.h"
@@ -56,6 +56,41 @@ TEST_P(MaterialExchange, ReadFillsTheGridAndTheNames)
     if (GetParam() == Transport::Pipes) {
         EXPECT_EQ(pacing.pausesMs(), (std::vector<int>{50, 50, 50}));
     }
+}
+
+// The thread hands over typed data and touches no grid: with none at all, a material read
+// still delivers the 13 materials and an archive read its checked records, and a write asked
+// for materials that nobody shows is refused before anything is sent.
+TEST_P(MaterialExchange, ExchangesDeliverTypedDataWithNoGridAtAll)
+{
+    SimGauge gauge(GetParam());
+    auto state = gauge.makeState(pacing);
+    state->ArchiveRequested = false;
+    state->ReadMaterialsFirst = false;
+    Recorder materials(*state);
+    ASSERT_EQ(runExchange(*state, materials, Mode::ReadMaterials, nullptr, false), ExchangeOutcome::Completed);
+    ASSERT_TRUE(materials.materials.has_value());
+    EXPECT_EQ(*materials.materials, decodeMaterials(state->MaterialTable));
+    for (std::size_t k = 0; k < MaterialCount; ++k) {
+        EXPECT_EQ((*materials.materials)[k].russian, state->MaterialNames[2 * k]);
+        EXPECT_GT((*materials.materials)[k].soundSpeed, 0);
+    }
+    EXPECT_FALSE(materials.download.has_value());
+
+    state->ArchiveRequested = true;
+    Recorder archive(*state);
+    ASSERT_EQ(runExchange(*state, archive, Mode::Connect, nullptr, false), ExchangeOutcome::Completed);
+    ASSERT_TRUE(archive.download.has_value());
+    EXPECT_EQ(int(archive.download->records.size()), state->ArchiveRecordCount.load());
+    EXPECT_EQ(archive.download->names, state->MaterialNames);
+    ASSERT_FALSE(archive.download->records.empty());
+    EXPECT_GT(archive.download->records.front().Thickness, 0.0f);
+
+    const auto writesBefore = writesIn(gauge.transcript()).size();
+    Recorder writing(*state);
+    EXPECT_EQ(runExchange(*state, writing, Mode::WriteMaterials, nullptr, false), ExchangeOutcome::Refused);
+    EXPECT_EQ(writing.errors.size(), 1u);
+    EXPECT_EQ(writesIn(gauge.transcript()).size(), writesBefore);
 }
 
 TEST_P(MaterialExchange, AllMarkersWrongGiveThirteenMessagesAndStillTheNames)

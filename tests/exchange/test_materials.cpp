@@ -1,5 +1,7 @@
 #include "exchange/materials.h"
 
+#include "table/material_grid.h"
+
 #include "link/crc16.h"
 
 #include <gtest/gtest.h>
@@ -45,12 +47,32 @@ std::array<std::uint8_t, 13> field(std::initializer_list<std::uint8_t> head, std
     return f;
 }
 
+// The materials of a table with the names given (as the program shows them before a read).
+Materials materialsOf(const MaterialTable& table, const MaterialNames& names)
+{
+    Materials materials;
+    for (std::size_t k = 0; k < MaterialCount; ++k)
+        materials[k] = {names[2 * k], names[2 * k + 1], materialSoundSpeed(table, k)};
+    return materials;
+}
+
 std::vector<MaterialGridCells> gridOf(const MaterialTable& table, const MaterialNames& names, std::uint8_t language)
 {
     std::vector<MaterialGridCells> grid;
-    for (const QStringList& row : materialGridRows(table, names, language))
+    for (const QStringList& row : materialGridRows(materialsOf(table, names), language))
         grid.push_back({row[1], row[2]});
     return grid;
+}
+
+// What a write does with the grid: read the materials back, and only when all of them are
+// good, put them into the table.
+MaterialGridReading prepareMaterialWrite(MaterialTable& table, const std::vector<MaterialGridCells>& grid,
+                                         std::uint8_t language, const MaterialNames& names)
+{
+    MaterialGridReading reading = readMaterialGrid(grid, language, names);
+    if (reading.ok())
+        applyMaterials(table, reading.materials);
+    return reading;
 }
 
 } // namespace
@@ -147,12 +169,12 @@ TEST(MaterialTable, GridRowsShowNumberNameAndSignedSpeed)
     table[36 * 2 + 31] = 0xFF;
     const auto& names = builtInMaterialNames();
 
-    const auto ru = materialGridRows(table, names, 0);
+    const auto ru = materialGridRows(materialsOf(table, names), 0);
     ASSERT_EQ(ru.size(), 13u);
     EXPECT_EQ(ru[0], (QStringList{"1", QStringLiteral("тефлон"), "5920"}));
     EXPECT_EQ(ru[2], (QStringList{"3", QStringLiteral("плексиглаз"), "-5"}));
 
-    const auto en = materialGridRows(table, names, 1);
+    const auto en = materialGridRows(materialsOf(table, names), 1);
     EXPECT_EQ(en[3][1], "textolite");
 }
 
@@ -164,7 +186,7 @@ TEST(MaterialWrite, RussianInterfaceChangesOnlyTheRussianNames)
     auto grid = gridOf(table, names, 0);
     grid[0] = {QStringLiteral("тефлон"), "-1"};
 
-    const MaterialWriteResult result = prepareMaterialWrite(table, grid, 0, names);
+    const MaterialGridReading result = prepareMaterialWrite(table, grid, 0, names);
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(result.badRow, 0);
 
@@ -213,13 +235,12 @@ TEST(MaterialWrite, BadSpeedStopsBeforeAnythingChanges)
         auto grid = gridOf(table, names, 0);
         grid[0].name = "changed";
         grid[6].speed = cell;
-        const MaterialWriteResult result = prepareMaterialWrite(table, grid, 0, names);
+        const MaterialGridReading result = prepareMaterialWrite(table, grid, 0, names);
         SCOPED_TRACE(cell);
         EXPECT_FALSE(result.ok());
         EXPECT_EQ(result.badRow, 7);
-        EXPECT_TRUE(result.russian.startsWith(QStringLiteral("Строка 7:"))) << result.russian.toStdString();
-        EXPECT_TRUE(result.english.startsWith("Row 7:")) << result.english.toStdString();
-        EXPECT_EQ(result.message(1), result.english);
+        EXPECT_TRUE(result.message(0).startsWith(QStringLiteral("Строка 7:"))) << result.message(0).toStdString();
+        EXPECT_TRUE(result.message(1).startsWith("Row 7:")) << result.message(1).toStdString();
         EXPECT_EQ(table, before);
     }
 

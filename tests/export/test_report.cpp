@@ -1,8 +1,8 @@
 // The printed report: its lines by hand, the detail band's passes, and the PDF pages as
 // poppler reads them.
 
-#include "app/archive_columns.h"
-#include "app/texts.h"
+#include "table/archive_columns.h"
+#include "base/texts.h"
 #include "export/outside_readers.h"
 #include "export/report.h"
 #include "support/test_support.h"

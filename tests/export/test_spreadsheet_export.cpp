@@ -1,7 +1,7 @@
 // The workbook as a reader that is not ours (openpyxl) sees it, and the save dialog's rules.
 
-#include "app/archive_columns.h"
-#include "app/texts.h"
+#include "table/archive_columns.h"
+#include "base/texts.h"
 #include "export/outside_readers.h"
 #include "export/spreadsheet_export.h"
 #include "support/test_support.h"

@@ -5,9 +5,9 @@
 // for byte, no scrap of the new one is left beside it, and the table is not touched. The
 // file held open is replaced by a whole new one while its holder still reads the old bytes.
 
-#include "app/archive_columns.h"
-#include "app/project_file.h"
-#include "app/texts.h"
+#include "table/archive_columns.h"
+#include "table/project_file.h"
+#include "base/texts.h"
 #include "export/report.h"
 #include "export/spreadsheet_export.h"
 #include "support/sim_gauge.h"

@@ -6,7 +6,7 @@
 // table or picture: updated whole, or left exactly as it was. Nothing the gauge did not send
 // may reach a table. None may crash, hang, or leave a device handle, a pipe or a thread behind.
 
-#include "app/archive_columns.h"
+#include "table/archive_columns.h"
 #include "exchange/bmtread_usb.h"
 #include "exchange/exchange_texts.h"
 #include "support/sim_gauge.h"
@@ -56,7 +56,7 @@ const char* exchangeName(Exchange e)
 }
 
 // What the exchange leaves in its target.
-enum class Result {
+enum class Delivered {
     Whole,      // the gauge's data, all of it (for a write: the gauge holds the whole new table)
     Unchanged,  // exactly what was there before (for a write: the gauge did not take the table)
     OwnBytes,   // libusb reply shorter than announced: its bytes replace only their own place
@@ -71,7 +71,7 @@ struct Cell {
     ExchangeOutcome outcome;
     bool cancel;  // retries until the user presses Cancel
     int crcBoxes; // "CRC16 Error" boxes (a write cut off also shows its own message)
-    Result result;
+    Delivered result;
     int runs = 1; // the exchange is made this many times on the same gauge (a later one meets the fault)
 };
 
@@ -102,130 +102,130 @@ constexpr auto S = Exchange::Screen;
 const Cell Matrix[] = {
     // One failed transfer: the step is tried again after the error tail's second, and the
     // result is whole.
-    {A, P, "FailOnce", "fail_at=11", Done, false, 0, Result::Whole},
-    {A, U, "FailOnce", "fail_at=11", Done, false, 0, Result::Whole},
-    {R, P, "FailOnce", "fail_at=2", Done, false, 0, Result::Whole},
-    {R, U, "FailOnce", "fail_at=2", Done, false, 0, Result::Whole},
-    {W, P, "FailOnce", "fail_at=1", Done, false, 0, Result::Unchanged},
-    {W, U, "FailOnce", "fail_at=1", Done, false, 0, Result::Whole},
-    {S, P, "FailOnce", "fail_at=2", Done, false, 0, Result::Whole},
-    {S, U, "FailOnce", "fail_at=2", Done, false, 0, Result::Whole},
+    {A, P, "FailOnce", "fail_at=11", Done, false, 0, Delivered::Whole},
+    {A, U, "FailOnce", "fail_at=11", Done, false, 0, Delivered::Whole},
+    {R, P, "FailOnce", "fail_at=2", Done, false, 0, Delivered::Whole},
+    {R, U, "FailOnce", "fail_at=2", Done, false, 0, Delivered::Whole},
+    {W, P, "FailOnce", "fail_at=1", Done, false, 0, Delivered::Unchanged},
+    {W, U, "FailOnce", "fail_at=1", Done, false, 0, Delivered::Whole},
+    {S, P, "FailOnce", "fail_at=2", Done, false, 0, Delivered::Whole},
+    {S, U, "FailOnce", "fail_at=2", Done, false, 0, Delivered::Whole},
 
     // Every 5th transfer fails: each failed step succeeds when tried again.
-    {A, P, "FailEvery5", "fail_every=5", Done, false, 0, Result::Whole},
-    {A, U, "FailEvery5", "fail_every=5", Done, false, 0, Result::Whole},
+    {A, P, "FailEvery5", "fail_every=5", Done, false, 0, Delivered::Whole},
+    {A, U, "FailEvery5", "fail_every=5", Done, false, 0, Delivered::Whole},
     // The second read meets the 5th transfer (its length) and runs again.
-    {R, P, "FailEvery5", "fail_every=5", Done, false, 0, Result::Whole, 2},
-    {R, U, "FailEvery5", "fail_every=5", Done, false, 0, Result::Whole, 2},
+    {R, P, "FailEvery5", "fail_every=5", Done, false, 0, Delivered::Whole, 2},
+    {R, U, "FailEvery5", "fail_every=5", Done, false, 0, Delivered::Whole, 2},
     // The third chunk fails: a failure, told, over libusb; lost unseen over the pipes.
-    {W, P, "FailEvery5", "fail_every=5", Done, false, 0, Result::Unchanged},
-    {W, U, "FailEvery5", "fail_every=5", CutOff, false, 0, Result::Incomplete},
-    {S, P, "FailEvery5", "fail_every=5", Done, false, 0, Result::Whole, 2},
-    {S, U, "FailEvery5", "fail_every=5", Done, false, 0, Result::Whole, 2},
+    {W, P, "FailEvery5", "fail_every=5", Done, false, 0, Delivered::Unchanged},
+    {W, U, "FailEvery5", "fail_every=5", CutOff, false, 0, Delivered::Incomplete},
+    {S, P, "FailEvery5", "fail_every=5", Done, false, 0, Delivered::Whole, 2},
+    {S, U, "FailEvery5", "fail_every=5", Done, false, 0, Delivered::Whole, 2},
 
     // A failed chunk of the material write (the gauge got 64 of 468 bytes).
-    {W, P, "ChunkFails", "fail_at=4", Done, false, 0, Result::Unchanged},
-    {W, U, "ChunkFails", "fail_at=4", CutOff, false, 0, Result::Incomplete},
+    {W, P, "ChunkFails", "fail_at=4", Done, false, 0, Delivered::Unchanged},
+    {W, U, "ChunkFails", "fail_at=4", CutOff, false, 0, Delivered::Incomplete},
 
     // Every transfer fails: retried a second apart until Cancel.
-    {A, P, "EveryTransferFails", "fail_every=1", Cancelled, true, 0, Result::Unchanged},
-    {A, U, "EveryTransferFails", "fail_every=1", Cancelled, true, 0, Result::Unchanged},
-    {R, P, "EveryTransferFails", "fail_every=1", Cancelled, true, 0, Result::Unchanged},
-    {R, U, "EveryTransferFails", "fail_every=1", Cancelled, true, 0, Result::Unchanged},
-    {W, P, "EveryTransferFails", "fail_every=1", Done, false, 0, Result::Unchanged},
-    {W, U, "EveryTransferFails", "fail_every=1", Cancelled, true, 0, Result::Unchanged},
-    {S, P, "EveryTransferFails", "fail_every=1", Cancelled, true, 0, Result::Unchanged},
-    {S, U, "EveryTransferFails", "fail_every=1", Cancelled, true, 0, Result::Unchanged},
+    {A, P, "EveryTransferFails", "fail_every=1", Cancelled, true, 0, Delivered::Unchanged},
+    {A, U, "EveryTransferFails", "fail_every=1", Cancelled, true, 0, Delivered::Unchanged},
+    {R, P, "EveryTransferFails", "fail_every=1", Cancelled, true, 0, Delivered::Unchanged},
+    {R, U, "EveryTransferFails", "fail_every=1", Cancelled, true, 0, Delivered::Unchanged},
+    {W, P, "EveryTransferFails", "fail_every=1", Done, false, 0, Delivered::Unchanged},
+    {W, U, "EveryTransferFails", "fail_every=1", Cancelled, true, 0, Delivered::Unchanged},
+    {S, P, "EveryTransferFails", "fail_every=1", Cancelled, true, 0, Delivered::Unchanged},
+    {S, U, "EveryTransferFails", "fail_every=1", Cancelled, true, 0, Delivered::Unchanged},
 
     // A gauge silent for 3 s: in the middle of the records on the pipes, from the start on
     // libusb (its reads wait 500 ms each, so only the archive stays silent the full 3 s).
-    {A, P, "Silent3s", "silent_from=12,silent_ms=3000", Done, false, 0, Result::Whole},
-    {A, U, "Silent3s", "silent_ms=3000", Done, false, 0, Result::Whole},
-    {R, P, "Silent3s", "silent_ms=3000", Done, false, 0, Result::Whole},
-    {R, U, "Silent", "silent_ms=600", Done, false, 0, Result::Whole},
+    {A, P, "Silent3s", "silent_from=12,silent_ms=3000", Done, false, 0, Delivered::Whole},
+    {A, U, "Silent3s", "silent_ms=3000", Done, false, 0, Delivered::Whole},
+    {R, P, "Silent3s", "silent_ms=3000", Done, false, 0, Delivered::Whole},
+    {R, U, "Silent", "silent_ms=600", Done, false, 0, Delivered::Whole},
     // Writes into a silent gauge are taken and ignored: sent, and the gauge keeps its table.
-    {W, P, "Silent3s", "silent_ms=3000", Done, false, 0, Result::Unchanged},
-    {W, U, "Silent3s", "silent_ms=3000", Done, false, 0, Result::Unchanged},
-    {S, P, "Silent3s", "silent_ms=3000", Done, false, 0, Result::Whole},
-    {S, U, "Silent", "silent_ms=600", Done, false, 0, Result::Whole},
+    {W, P, "Silent3s", "silent_ms=3000", Done, false, 0, Delivered::Unchanged},
+    {W, U, "Silent3s", "silent_ms=3000", Done, false, 0, Delivered::Unchanged},
+    {S, P, "Silent3s", "silent_ms=3000", Done, false, 0, Delivered::Whole},
+    {S, U, "Silent", "silent_ms=600", Done, false, 0, Delivered::Whole},
 
     // A gauge that takes every command and never answers: until Cancel.
-    {A, P, "NeverAnswers", "silent_from=1", Cancelled, true, 0, Result::Unchanged},
-    {A, U, "NeverAnswers", "silent_from=1", Cancelled, true, 0, Result::Unchanged},
-    {A, P, "NeverAnswersFromRecord2", "silent_from=13", Cancelled, true, 0, Result::Unchanged},
-    {A, U, "NeverAnswersFromRecord2", "silent_from=13", Cancelled, true, 0, Result::Unchanged},
-    {R, P, "NeverAnswers", "silent_from=1", Cancelled, true, 0, Result::Unchanged},
-    {R, U, "NeverAnswers", "silent_from=1", Cancelled, true, 0, Result::Unchanged},
-    {W, P, "NeverAnswers", "silent_from=1", Done, false, 0, Result::Unchanged},
-    {W, U, "NeverAnswers", "silent_from=1", Done, false, 0, Result::Unchanged},
-    {S, P, "NeverAnswers", "silent_from=1", Cancelled, true, 0, Result::Unchanged},
-    {S, U, "NeverAnswers", "silent_from=1", Cancelled, true, 0, Result::Unchanged},
+    {A, P, "NeverAnswers", "silent_from=1", Cancelled, true, 0, Delivered::Unchanged},
+    {A, U, "NeverAnswers", "silent_from=1", Cancelled, true, 0, Delivered::Unchanged},
+    {A, P, "NeverAnswersFromRecord2", "silent_from=13", Cancelled, true, 0, Delivered::Unchanged},
+    {A, U, "NeverAnswersFromRecord2", "silent_from=13", Cancelled, true, 0, Delivered::Unchanged},
+    {R, P, "NeverAnswers", "silent_from=1", Cancelled, true, 0, Delivered::Unchanged},
+    {R, U, "NeverAnswers", "silent_from=1", Cancelled, true, 0, Delivered::Unchanged},
+    {W, P, "NeverAnswers", "silent_from=1", Done, false, 0, Delivered::Unchanged},
+    {W, U, "NeverAnswers", "silent_from=1", Done, false, 0, Delivered::Unchanged},
+    {S, P, "NeverAnswers", "silent_from=1", Cancelled, true, 0, Delivered::Unchanged},
+    {S, U, "NeverAnswers", "silent_from=1", Cancelled, true, 0, Delivered::Unchanged},
 
     // The cable pulled in the middle: the gauge is looked for again a second apart until Cancel,
     // and nothing of the broken read reaches its target. A write cut off is told.
-    {A, P, "Unplugged", "unplug_after=12", Cancelled, true, 0, Result::Unchanged},
-    {A, U, "Unplugged", "unplug_after=12", Cancelled, true, 0, Result::Unchanged},
-    {R, P, "Unplugged", "unplug_after=2", Cancelled, true, 0, Result::Unchanged},
-    {R, U, "Unplugged", "unplug_after=2", Cancelled, true, 0, Result::Unchanged},
-    {W, P, "Unplugged", "unplug_after=3", CutOff, false, 0, Result::Incomplete},
-    {W, U, "Unplugged", "unplug_after=3", CutOff, false, 0, Result::Incomplete},
-    {S, P, "Unplugged", "unplug_after=2", Cancelled, true, 0, Result::Unchanged},
-    {S, U, "Unplugged", "unplug_after=2", Cancelled, true, 0, Result::Unchanged},
+    {A, P, "Unplugged", "unplug_after=12", Cancelled, true, 0, Delivered::Unchanged},
+    {A, U, "Unplugged", "unplug_after=12", Cancelled, true, 0, Delivered::Unchanged},
+    {R, P, "Unplugged", "unplug_after=2", Cancelled, true, 0, Delivered::Unchanged},
+    {R, U, "Unplugged", "unplug_after=2", Cancelled, true, 0, Delivered::Unchanged},
+    {W, P, "Unplugged", "unplug_after=3", CutOff, false, 0, Delivered::Incomplete},
+    {W, U, "Unplugged", "unplug_after=3", CutOff, false, 0, Delivered::Incomplete},
+    {S, P, "Unplugged", "unplug_after=2", Cancelled, true, 0, Delivered::Unchanged},
+    {S, U, "Unplugged", "unplug_after=2", Cancelled, true, 0, Delivered::Unchanged},
 
     // A gauge this user may not open: every transfer fails until Cancel.
-    {A, U, "OpenDenied", "open_denied", Cancelled, true, 0, Result::Unchanged},
-    {R, U, "OpenDenied", "open_denied", Cancelled, true, 0, Result::Unchanged},
-    {W, U, "OpenDenied", "open_denied", Cancelled, true, 0, Result::Unchanged},
-    {S, U, "OpenDenied", "open_denied", Cancelled, true, 0, Result::Unchanged},
+    {A, U, "OpenDenied", "open_denied", Cancelled, true, 0, Delivered::Unchanged},
+    {R, U, "OpenDenied", "open_denied", Cancelled, true, 0, Delivered::Unchanged},
+    {W, U, "OpenDenied", "open_denied", Cancelled, true, 0, Delivered::Unchanged},
+    {S, U, "OpenDenied", "open_denied", Cancelled, true, 0, Delivered::Unchanged},
 
     // A wrong marker or CRC. A bad parameter block or libusb record stops the archive with one
     // box; a material record's marker costs one box and the read goes on; its CRC is not
     // checked on reading. The write and the picture read no checked block.
-    {A, P, "BadMarker", "bad_marker=params", BadBlock, false, 1, Result::Unchanged},
-    {A, U, "BadCrc", "bad_crc=record:2", BadBlock, false, 1, Result::Unchanged},
-    {R, P, "BadCrc", "bad_crc=material:3", Done, false, 0, Result::Whole},
-    {R, U, "BadMarker", "bad_marker=material:3", Done, false, 1, Result::Whole},
-    {W, P, "BadMarker", "bad_marker=material:3", Done, false, 0, Result::Whole},
-    {W, U, "BadCrc", "bad_crc=material:3", Done, false, 0, Result::Whole},
-    {S, P, "BadCrc", "bad_crc=params", Done, false, 0, Result::Whole},
-    {S, U, "BadMarker", "bad_marker=params", Done, false, 0, Result::Whole},
+    {A, P, "BadMarker", "bad_marker=params", BadBlock, false, 1, Delivered::Unchanged},
+    {A, U, "BadCrc", "bad_crc=record:2", BadBlock, false, 1, Delivered::Unchanged},
+    {R, P, "BadCrc", "bad_crc=material:3", Done, false, 0, Delivered::Whole},
+    {R, U, "BadMarker", "bad_marker=material:3", Done, false, 1, Delivered::Whole},
+    {W, P, "BadMarker", "bad_marker=material:3", Done, false, 0, Delivered::Whole},
+    {W, U, "BadCrc", "bad_crc=material:3", Done, false, 0, Delivered::Whole},
+    {S, P, "BadCrc", "bad_crc=params", Done, false, 0, Delivered::Whole},
+    {S, U, "BadMarker", "bad_marker=params", Done, false, 0, Delivered::Whole},
 
     // Short replies. Pipes read exactly what was announced, time out and retry for ever.
     // libusb takes the short block: the check of the parameter block fails on the bytes it
     // did not get; the material table and picture keep their old bytes after the cut (the old
     // material markers cost eleven boxes). A record shorter than 20 bytes is no measurement:
     // over the pipes, which have no check, it is asked for again; libusb's check refuses it.
-    {A, P, "Short", "short=params:100", Cancelled, true, 0, Result::Unchanged},
-    {A, U, "Short", "short=params:100", BadBlock, false, 1, Result::Unchanged},
-    {A, P, "ShortRecord", "short=record:12", Cancelled, true, 0, Result::Unchanged},
-    {A, U, "ShortRecord", "short=record:12", BadBlock, false, 1, Result::Unchanged},
-    {R, P, "Short", "short=materials:100", Cancelled, true, 0, Result::Unchanged},
-    {R, U, "Short", "short=materials:100", Done, false, 11, Result::OwnBytes},
-    {W, P, "Short", "short=materials:100", Done, false, 0, Result::Whole},
-    {W, U, "Short", "short=materials:100", Done, false, 0, Result::Whole},
-    {S, P, "Short", "short=screen:512", Cancelled, true, 0, Result::Unchanged},
-    {S, U, "Short", "short=screen:512", Done, false, 0, Result::OwnBytes},
+    {A, P, "Short", "short=params:100", Cancelled, true, 0, Delivered::Unchanged},
+    {A, U, "Short", "short=params:100", BadBlock, false, 1, Delivered::Unchanged},
+    {A, P, "ShortRecord", "short=record:12", Cancelled, true, 0, Delivered::Unchanged},
+    {A, U, "ShortRecord", "short=record:12", BadBlock, false, 1, Delivered::Unchanged},
+    {R, P, "Short", "short=materials:100", Cancelled, true, 0, Delivered::Unchanged},
+    {R, U, "Short", "short=materials:100", Done, false, 11, Delivered::OwnBytes},
+    {W, P, "Short", "short=materials:100", Done, false, 0, Delivered::Whole},
+    {W, U, "Short", "short=materials:100", Done, false, 0, Delivered::Whole},
+    {S, P, "Short", "short=screen:512", Cancelled, true, 0, Delivered::Unchanged},
+    {S, U, "Short", "short=screen:512", Done, false, 0, Delivered::OwnBytes},
 
     // A length above the cap is read to the cap and no further.
-    {A, P, "LengthAboveCap", "length=version:0xFFFFFFFF", Done, false, 0, Result::Whole},
-    {A, U, "LengthAboveCap", "length=params:0xFFFFFFFF", Done, false, 0, Result::Whole},
-    {R, P, "LengthAboveCap", "length=materials:0xFFFFFFFF", Done, false, 0, Result::Whole},
-    {R, U, "LengthAboveCap", "length=materials:0x80000000", Done, false, 0, Result::Whole},
-    {W, P, "LengthAboveCap", "length=materials:0xFFFFFFFF", Done, false, 0, Result::Whole},
-    {W, U, "LengthAboveCap", "length=materials:0xFFFFFFFF", Done, false, 0, Result::Whole},
-    {S, P, "LengthAboveCap", "length=screen:0xFFFFFFFF", Done, false, 0, Result::Whole},
-    {S, U, "LengthAboveCap", "length=screen:4096", Done, false, 0, Result::Whole},
+    {A, P, "LengthAboveCap", "length=version:0xFFFFFFFF", Done, false, 0, Delivered::Whole},
+    {A, U, "LengthAboveCap", "length=params:0xFFFFFFFF", Done, false, 0, Delivered::Whole},
+    {R, P, "LengthAboveCap", "length=materials:0xFFFFFFFF", Done, false, 0, Delivered::Whole},
+    {R, U, "LengthAboveCap", "length=materials:0x80000000", Done, false, 0, Delivered::Whole},
+    {W, P, "LengthAboveCap", "length=materials:0xFFFFFFFF", Done, false, 0, Delivered::Whole},
+    {W, U, "LengthAboveCap", "length=materials:0xFFFFFFFF", Done, false, 0, Delivered::Whole},
+    {S, P, "LengthAboveCap", "length=screen:0xFFFFFFFF", Done, false, 0, Delivered::Whole},
+    {S, U, "LengthAboveCap", "length=screen:4096", Done, false, 0, Delivered::Whole},
 
     // Another product id: libusb finds no gauge and tries again until Cancel; the driver's
     // folders carry no ids.
-    {A, P, "OtherProduct", "product=0x0202", Done, false, 0, Result::Whole},
-    {A, U, "OtherProduct", "product=0x0202", Cancelled, true, 0, Result::Unchanged},
-    {R, P, "OtherProduct", "product=0x0202", Done, false, 0, Result::Whole},
-    {R, U, "OtherProduct", "product=0x0202", Cancelled, true, 0, Result::Unchanged},
-    {W, P, "OtherProduct", "product=0x0202", Done, false, 0, Result::Whole},
-    {W, U, "OtherProduct", "product=0x0202", Cancelled, true, 0, Result::Unchanged},
-    {S, P, "OtherProduct", "product=0x0202", Done, false, 0, Result::Whole},
-    {S, U, "OtherProduct", "product=0x0202", Cancelled, true, 0, Result::Unchanged},
+    {A, P, "OtherProduct", "product=0x0202", Done, false, 0, Delivered::Whole},
+    {A, U, "OtherProduct", "product=0x0202", Cancelled, true, 0, Delivered::Unchanged},
+    {R, P, "OtherProduct", "product=0x0202", Done, false, 0, Delivered::Whole},
+    {R, U, "OtherProduct", "product=0x0202", Cancelled, true, 0, Delivered::Unchanged},
+    {W, P, "OtherProduct", "product=0x0202", Done, false, 0, Delivered::Whole},
+    {W, U, "OtherProduct", "product=0x0202", Cancelled, true, 0, Delivered::Unchanged},
+    {S, P, "OtherProduct", "product=0x0202", Done, false, 0, Delivered::Whole},
+    {S, U, "OtherProduct", "product=0x0202", Cancelled, true, 0, Delivered::Unchanged},
 };
 // clang-format on
 
@@ -319,7 +319,8 @@ RunResult runOnce(ExchangeState& state, ChunkPacing& pacing, Recorder& recorder,
     state.ExchangeMode = firstMode;
     BMTreadUSB thread(state, recorder);
     recorder.archiveTable = grid;
-    thread.SetTargets(&recorder, withDialog ? &recorder : nullptr, &recorder, grid);
+    recorder.materialGrid = grid;
+    thread.SetTargets(&recorder, withDialog ? &recorder : nullptr, &recorder, &recorder);
     thread.start();
     if (pressCancel) {
         const auto limit = Clock::now() + std::chrono::milliseconds(HangLimitMs);
@@ -554,17 +555,17 @@ TEST_P(GaugeFault, EndsAsTheCellSaysAndLeavesNothingBehind)
     EXPECT_EQ(recorder.errors, boxes);
     // Rows reach the table only from a download that read every record.
     if (cell.exchange == Exchange::Archive) {
-        EXPECT_EQ(recorder.archiveRows.has_value(), cell.result == Result::Whole);
+        EXPECT_EQ(recorder.archiveRows.has_value(), cell.result == Delivered::Whole);
     }
 
     // The target: whole, or as it was.
     switch (cell.exchange) {
     case Exchange::Archive:
         switch (cell.result) {
-        case Result::Whole:
+        case Delivered::Whole:
             EXPECT_TRUE(sameGrid(archive, ref.archive));
             break;
-        case Result::Unchanged:
+        case Delivered::Unchanged:
             EXPECT_TRUE(sameGrid(archive, gridBefore));
             break;
         default:
@@ -574,32 +575,32 @@ TEST_P(GaugeFault, EndsAsTheCellSaysAndLeavesNothingBehind)
         break;
     case Exchange::MaterialRead:
         switch (cell.result) {
-        case Result::Whole:
+        case Delivered::Whole:
             EXPECT_TRUE(sameGrid(materials, ref.materialGrid));
             EXPECT_EQ(state->MaterialNames, ref.materialNames);
             break;
-        case Result::Unchanged:
+        case Delivered::Unchanged:
             EXPECT_TRUE(sameGrid(materials, gridBefore));
             // The table the next write sends from must not keep a half-read reply.
             EXPECT_EQ(state->MaterialTable, tableBefore);
             EXPECT_EQ(state->MaterialNames, namesBefore);
             break;
-        case Result::OwnBytes:
+        case Delivered::OwnBytes:
             EXPECT_TRUE(std::equal(state->MaterialTable.begin(), state->MaterialTable.begin() + 100,
                                    ref.materialTable.begin()));
             EXPECT_TRUE(allOld(state->MaterialTable, 100));
             EXPECT_EQ(materials.cell(1, 1), ref.materialGrid.cell(1, 1));
             EXPECT_EQ(materials.rowCount(), 14);
             break;
-        case Result::Incomplete:
+        case Delivered::Incomplete:
             ADD_FAILURE() << "not a result of the material read";
             break;
         }
         break;
     case Exchange::MaterialWrite: {
-        ASSERT_NE(cell.result, Result::OwnBytes);
-        const bool whole = cell.result == Result::Whole;
-        if (cell.result == Result::Incomplete) {
+        ASSERT_NE(cell.result, Delivered::OwnBytes);
+        const bool whole = cell.result == Delivered::Whole;
+        if (cell.result == Delivered::Incomplete) {
             // Cut off after its command: told, and the status stays on the link error.
             EXPECT_EQ(recorder.labels.back(), "Ошибка связи");
         } else if (cell.transport == Transport::Usb) {
@@ -644,17 +645,17 @@ TEST_P(GaugeFault, EndsAsTheCellSaysAndLeavesNothingBehind)
                                          [](const Recorder::Show& s) { return s.progress == 100; });
         EXPECT_EQ(hundred, cell.outcome == Done);
         switch (cell.result) {
-        case Result::Whole:
+        case Delivered::Whole:
             EXPECT_EQ(state->ScreenImage, ref.screen);
             break;
-        case Result::Unchanged:
+        case Delivered::Unchanged:
             EXPECT_EQ(state->ScreenImage, screenBefore);
             break;
-        case Result::OwnBytes:
+        case Delivered::OwnBytes:
             EXPECT_TRUE(std::equal(state->ScreenImage.begin(), state->ScreenImage.begin() + 512, ref.screen.begin()));
             EXPECT_TRUE(allOld(state->ScreenImage, 512));
             break;
-        case Result::Incomplete:
+        case Delivered::Incomplete:
             ADD_FAILURE() << "not a result of the picture";
             break;
         }

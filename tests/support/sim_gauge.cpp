@@ -1,6 +1,8 @@
 #include "support/sim_gauge.h"
 
-#include "app/archive_columns.h"
+#include "table/archive_columns.h"
+#include "table/archive_rows.h"
+#include "table/material_grid.h"
 #include "exchange/bmtread_usb.h"
 
 #include <gtest/gtest.h>
@@ -184,11 +186,26 @@ void Recorder::showErrorBox(const QString& caption, const QString& text)
     errors.push_back(caption + ": " + text);
 }
 
-void Recorder::archiveRead(const std::vector<QStringList>& rows)
+void Recorder::archiveRead(const ArchiveDownload& read)
 {
-    archiveRows = rows;
+    download = read;
+    archiveRows = quilex::archiveRows(read.records, read.names, languageIndex());
     if (archiveTable)
-        putArchiveRows(*archiveTable, rows);
+        putArchiveRows(*archiveTable, *archiveRows);
+}
+
+void Recorder::showMaterials(const Materials& read)
+{
+    materials = read;
+    if (materialGrid)
+        MaterialGridTarget(*materialGrid).showMaterials(read);
+}
+
+Result<Materials> Recorder::materialsToWrite(const MaterialNames& names)
+{
+    if (!materialGrid)
+        return fail(QStringLiteral("no material grid"));
+    return MaterialGridTarget(*materialGrid).materialsToWrite(names);
 }
 
 void Recorder::exchangeEnded(ExchangeOutcome o)
@@ -248,8 +265,9 @@ ExchangeOutcome runExchange(ExchangeState& state, Recorder& recorder, std::uint8
 {
     state.ExchangeMode = firstMode;
     recorder.archiveTable = grid;
+    recorder.materialGrid = grid;
     BMTreadUSB thread(state, recorder);
-    thread.SetTargets(&recorder, withDialog ? &recorder : nullptr, &recorder, grid);
+    thread.SetTargets(&recorder, withDialog ? &recorder : nullptr, &recorder, &recorder);
     thread.start();
     if (!thread.waitUntilEnded(static_cast<unsigned long>(limitMs))) {
         ADD_FAILURE() << "the exchange did not end within " << limitMs << " ms";

@@ -2,7 +2,7 @@
 // The simulated gauge for end-to-end tests: its libusb face loaded in this process, or its
 // pipe face running as a child process, and the recorders that stand in for the windows.
 
-#include "app/string_grid.h"
+#include "table/string_grid.h"
 #include "exchange/exchange_state.h"
 #include "exchange/exchange_targets.h"
 #include "support/test_support.h"
@@ -67,7 +67,11 @@ private:
 };
 
 // Stands in for the windows: runs the exchange's work at once and writes down everything.
-class Recorder final : public ExchangeBridge, public GaugeTarget, public DialogTarget, public LabelTarget {
+class Recorder final : public ExchangeBridge,
+                       public GaugeTarget,
+                       public DialogTarget,
+                       public LabelTarget,
+                       public MaterialsTarget {
 public:
     explicit Recorder(const ExchangeState& state) : state_(state) {}
 
@@ -78,8 +82,13 @@ public:
 
     void synchronize(const std::function<void()>& work) override;
     void showErrorBox(const QString& caption, const QString& text) override;
-    // Keeps the rows and, as the main window does, puts them into archiveTable when it is set.
-    void archiveRead(const std::vector<QStringList>& rows) override;
+    // Keeps the records, makes their rows in the language in use and, as the main window does,
+    // puts them into archiveTable when it is set.
+    void archiveRead(const ArchiveDownload& download) override;
+    // Keeps the materials and, as the settings window does, shows them in materialGrid when set.
+    void showMaterials(const Materials& materials) override;
+    // What materialGrid holds, as the settings window gives it; without a grid, a refusal.
+    Result<Materials> materialsToWrite(const MaterialNames& names) override;
     void exchangeEnded(ExchangeOutcome outcome) override;
     void setGaugePosition(int percent) override;
     void setGaugeVisible(bool visible) override;
@@ -100,7 +109,10 @@ public:
     std::optional<bool> gaugeVisible;
     std::optional<ExchangeOutcome> outcome;
     StringGrid* archiveTable = nullptr;
+    StringGrid* materialGrid = nullptr;
+    std::optional<ArchiveDownload> download;
     std::optional<std::vector<QStringList>> archiveRows;
+    std::optional<Materials> materials;
 
 private:
     const ExchangeState& state_;
@@ -109,7 +121,8 @@ private:
 
 // Runs one exchange on its own thread from firstMode and waits for its end (at most
 // limitMs, after which it presses Cancel and fails the test). grid is the material grid of a
-// material exchange, or the table an archive download's rows are put into.
+// material exchange, or the table an archive download's rows are put into; the exchange itself
+// only ever sees the recorder.
 ExchangeOutcome runExchange(ExchangeState& state, Recorder& recorder, std::uint8_t firstMode, StringGrid* grid,
                             bool withDialog = true, int limitMs = 20000);
 

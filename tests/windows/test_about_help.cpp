@@ -3,7 +3,7 @@
 #include "windows/about_box.h"
 #include "windows/help_window.h"
 
-#include "app/texts.h"
+#include "base/texts.h"
 #include "windows/windows_test_support.h"
 
 #include <QDesktopServices>

@@ -3,9 +3,9 @@
 // limits set in place colour the archive's rows and go into the project file, and the figures
 // and the picture are copied, saved and printed.
 
-#include "app/main_window.h"
-#include "app/project_file.h"
-#include "app/texts.h"
+#include "windows/main_window.h"
+#include "table/project_file.h"
+#include "base/texts.h"
 #include "support/sim_gauge.h"
 #include "charts/readings_chart.h"
 #include "windows/chart_window.h"

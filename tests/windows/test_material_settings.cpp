@@ -3,7 +3,7 @@
 
 #include "windows/material_settings.h"
 
-#include "app/texts.h"
+#include "base/texts.h"
 #include "exchange/bmtread_usb.h"
 #include "link/byte_order.h"
 #include "link/crc16.h"

@@ -3,10 +3,10 @@
 // text is cut, and the caption has room in the title bar. Run again at twice the scale.
 // With QUILEX_SCREENSHOTS naming a folder, each window is also saved there as a picture.
 
-#include "app/main_window.h"
-#include "app/texts.h"
+#include "windows/main_window.h"
+#include "base/texts.h"
 #include "exchange/exchange_texts.h"
-#include "exchange/progress_dialog.h"
+#include "windows/progress_dialog.h"
 #include "support/sim_gauge.h"
 #include "windows/about_box.h"
 #include "windows/chart_window.h"

@@ -1,0 +1,174 @@
+#include "table/cell_values.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace quilex {
+
+namespace {
+
+bool isAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+constexpr std::array<double, 16> PowersOfTen{1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+} // namespace
+
+CellReader::CellReader(const QLocale& locale)
+    : locale_(locale), numbers_(locale), minus_(locale.negativeSign()),
+      dateFormat_(locale.dateFormat(QLocale::ShortFormat))
+{
+    numbers_.setNumberOptions(numbers_.numberOptions() | QLocale::RejectGroupSeparator);
+    const QString point = locale.decimalPoint();
+    if (point.size() == 1 && !isAsciiDigit(point[0]))
+        point_ = point[0].unicode();
+    twoDigitYears_ = dateFormat_.contains(QLatin1String("yy")) && !dateFormat_.contains(QLatin1String("yyyy"));
+}
+
+std::optional<DecimalNumber> CellReader::decimal(QStringView text) const
+{
+    DecimalNumber n;
+    QStringView rest = text;
+    if (!minus_.isEmpty() && minus_ != QLatin1String("-") && rest.startsWith(minus_)) {
+        n.negative = true;
+        rest = rest.mid(minus_.size());
+    } else if (rest.startsWith(u'-')) {
+        n.negative = true;
+        rest = rest.mid(1);
+    }
+    QStringView whole = rest;
+    QStringView fraction;
+    qsizetype at = -1;
+    for (qsizetype i = 0; i < rest.size(); ++i) {
+        const QChar c = rest[i];
+        if (c == u',' || c == u'.' || c == point_) {
+            at = i;
+            break;
+        }
+    }
+    if (at >= 0) {
+        whole = rest.left(at);
+        fraction = rest.mid(at + 1);
+        if (fraction.isEmpty())
+            return std::nullopt;
+    }
+    if (whole.isEmpty() || !std::all_of(whole.begin(), whole.end(), isAsciiDigit)
+        || !std::all_of(fraction.begin(), fraction.end(), isAsciiDigit))
+        return std::nullopt;
+    qsizetype leading = 0;
+    while (leading + 1 < whole.size() && whole[leading] == u'0')
+        ++leading;
+    whole = whole.mid(leading);
+    const qsizetype significant = (whole == u"0" ? 0 : whole.size()) + fraction.size();
+    if (significant > 15)
+        return std::nullopt;
+    for (QChar c : whole)
+        n.digits = n.digits * 10 + std::uint64_t(c.unicode() - u'0');
+    for (QChar c : fraction)
+        n.digits = n.digits * 10 + std::uint64_t(c.unicode() - u'0');
+    n.fractionDigits = int(fraction.size());
+    // Every power of ten up to 10^15 is a double, and so is every whole number of 15 digits: the
+    // one division rounds once, to the same double that reading the decimal text gives.
+    n.value = double(n.digits) / PowersOfTen[std::size_t(n.fractionDigits)];
+    if (n.negative)
+        n.value = -n.value;
+    n.canonical = leading == 0 && !(n.negative && n.digits == 0);
+    return n;
+}
+
+std::optional<std::int32_t> CellReader::hundredths(const QString& text) const
+{
+    constexpr std::int64_t Max = std::numeric_limits<std::int32_t>::max();
+    if (const auto n = decimal(text)) {
+        std::int64_t value = 0;
+        if (n->fractionDigits <= 2) {
+            value = std::int64_t(n->digits) * (n->fractionDigits == 0 ? 100 : n->fractionDigits == 1 ? 10 : 1);
+        } else {
+            const auto drop = std::uint64_t(PowersOfTen[std::size_t(n->fractionDigits - 2)]);
+            if (n->digits % drop != 0)
+                return std::nullopt; // a third decimal that is not zero
+            value = std::int64_t(n->digits / drop);
+        }
+        if (value > Max + (n->negative ? 1 : 0))
+            return std::nullopt;
+        return std::int32_t(n->negative ? -value : value);
+    }
+    // Forms the plain reading leaves out (an exponent, the locale's own way of writing): the
+    // number times 100, written with at most 15 significant digits and read back as a whole
+    // number. The 15 digits swallow the binary rounding of the product (12.34 * 100 is
+    // 1233.9999999999998), while a third decimal leaves a fraction and fails.
+    bool ok = false;
+    const double value = numbers_.toDouble(text, &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    char digits[64];
+    const auto written = std::to_chars(digits, digits + sizeof digits, value * 100.0, std::chars_format::general, 15);
+    if (written.ec != std::errc())
+        return std::nullopt;
+    return wholeNumber(QString::fromLatin1(digits, written.ptr - digits));
+}
+
+std::optional<std::int32_t> CellReader::wholeNumber(QStringView text)
+{
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    if (i == text.size())
+        return std::nullopt;
+    std::int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        if (!isAsciiDigit(text[i]))
+            return std::nullopt;
+        value = value * 10 + (text[i].unicode() - u'0');
+        if (value > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1)
+            return std::nullopt;
+    }
+    if (negative)
+        value = -value;
+    if (value > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+std::optional<int> CellReader::secondsOfDay(QStringView text)
+{
+    if (text.size() != 8 || text[2] != u':' || text[5] != u':')
+        return std::nullopt;
+    int parts[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        const QChar high = text[3 * i];
+        const QChar low = text[3 * i + 1];
+        if (!isAsciiDigit(high) || !isAsciiDigit(low))
+            return std::nullopt;
+        parts[i] = (high.unicode() - u'0') * 10 + (low.unicode() - u'0');
+    }
+    if (parts[0] > 23 || parts[1] > 59 || parts[2] > 59)
+        return std::nullopt;
+    return (parts[0] * 60 + parts[1]) * 60 + parts[2];
+}
+
+std::optional<QDate> CellReader::date(const QString& text) const
+{
+    // Every date the table holds has a digit in it; "NAN" and names need no parsing.
+    if (text.isEmpty() || !std::any_of(text.begin(), text.end(), isAsciiDigit))
+        return std::nullopt;
+    QDate date = locale_.toDate(text, dateFormat_);
+    if (!date.isValid())
+        return std::nullopt;
+    if (twoDigitYears_ && date.year() < 2000)
+        date = date.addYears(100);
+    if (locale_.toString(date, dateFormat_) != text)
+        return std::nullopt;
+    return date;
+}
+
+} // namespace quilex

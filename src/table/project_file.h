@@ -1,0 +1,95 @@
+#pragma once
+// Project files (".qlx"): the whole archive table, header row included, as length-prefixed
+// Windows-1251 texts. Layout, all integers little-endian 32-bit signed:
+//
+//   ColCount C, RowCount R, then C x R cells column by column (all rows of column 0 first),
+//   each cell its length n and n bytes of text, no terminator.
+//
+// The cells carry no marker, version or checksum, so the reader checks every count and length
+// against the file's size before it touches the table. After the last cell a project may hold
+// the inspector's thickness limits (thickness_limits.h), which has its own version, length and
+// checksum; a reader that knows only the cells never looks there. Other bytes after the cells
+// are not ours and are left alone.
+
+#include "table/string_grid.h"
+#include "table/thickness_limits.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace quilex {
+
+// A project as read from its bytes, before it replaces a table.
+struct ProjectContents {
+    std::int32_t colCount = 0;
+    std::int32_t rowCount = 0;
+    std::vector<QString> cells; // column by column, as in the file: cells[c * rowCount + r]
+    TableLimits limits;         // none when the file holds none
+};
+
+// The bytes of the grid's ColCount x RowCount cells, and after them the limits when there are
+// any. A character with no Windows-1251 form is stored as "?".
+QByteArray encodeProject(const StringGrid& grid, const TableLimits& limits = {});
+
+// Larger files are refused rather than read into memory; a full archive takes about 100 KB.
+inline constexpr qint64 MaxProjectFileSize = qint64{1} << 30;
+
+// The file's two counts before the cells, and the length before each cell's text, in bytes.
+inline constexpr qsizetype ProjectHeaderSize = 8;
+inline constexpr qsizetype ProjectLengthSize = 4;
+
+// Where each cell's text lies in a file's bytes, column by column as in the file.
+struct CellSpan {
+    std::uint32_t offset = 0; // the files are far smaller than 4 GB: see MaxProjectFileSize
+    std::uint32_t length = 0;
+};
+struct ProjectCells {
+    std::int32_t colCount = 0;
+    std::int32_t rowCount = 0;
+    std::vector<CellSpan> spans; // spans[c * rowCount + r]
+    qsizetype endOfCells = ProjectHeaderSize; // where the bytes after the last cell begin
+};
+
+// Checks every count and length of a whole file's bytes against its size and finds its cells;
+// on a problem, returns what is wrong (Russian for languageIndex 0, English for 1). More than
+// MaxProjectFileSize bytes are refused.
+std::variant<ProjectCells, QString> locateCells(QByteArrayView bytes, int languageIndex);
+
+// Checks and decodes a whole file's bytes, the limits after the cells included. On a problem,
+// returns what is wrong (Russian for languageIndex 0, English for 1) and leaves contents
+// untouched: damaged limits refuse the file as damaged cells do. A zero byte in a text ends it.
+std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& contents, int languageIndex);
+
+// Sets ColCount, then RowCount (so a count of 1 drops a fixed row or column, and a count below
+// 1 becomes 1), then every cell of the file. Cells outside the file's counts keep their texts.
+void applyProject(ProjectContents&& contents, StringGrid& grid);
+
+// Writes the grid to path through a temporary file that replaces the target only when complete,
+// so a failed write leaves any earlier file as it was. Returns the message to show on failure.
+std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex,
+                                        const TableLimits& limits = {});
+// The same for a project's bytes as encodeProject makes them.
+std::optional<QString> writeProjectBytes(const QByteArray& bytes, const QString& path, int languageIndex);
+
+// Replaces the grid with the file's table. A file that cannot be read or does not hold a whole,
+// consistent table is refused with a message naming the file and the problem, and the grid
+// stays as it was.
+// The file's limits go to *limits (none when the file has none), when it is given.
+std::optional<QString> readProjectFile(const QString& path, StringGrid& grid, int languageIndex,
+                                       TableLimits* limits = nullptr);
+
+// The save command after its dialog: an empty table (cell (0, 1) empty) is refused with
+// "Архив не считан!" / "Archive not read!" and nothing is written; otherwise write, which is
+// writeProjectFile unless the dialog chose another type.
+using TableWriter = std::optional<QString> (*)(const StringGrid& grid, const QString& path, int languageIndex,
+                                               const TableLimits& limits);
+std::optional<QString> saveProject(const StringGrid& grid, const QString& path, int languageIndex,
+                                   const TableLimits& limits = {}, TableWriter write = writeProjectFile);
+
+} // namespace quilex

@@ -1,0 +1,49 @@
+#pragma once
+// The statistics of the archive as a Qt model, for the statistics window: the figures of
+// statistics.h, one row per series and the whole table's last, and two more columns that hold
+// the limits: a series' own nominal and minimum (blank where the table's hold, which are shown
+// greyed), and on the whole table's row the table's. Those two columns are edited in place.
+
+#include "table/statistics.h"
+
+#include <QAbstractTableModel>
+
+#include <functional>
+
+namespace quilex {
+
+class StatisticsModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit StatisticsModel(QObject* parent = nullptr);
+
+    // Recomputes from the table's rows and the limits, in a language.
+    void update(const StringGrid& grid, const TableLimits& limits, int languageIndex);
+    const ArchiveStatistics& statistics() const { return statistics_; }
+    const TableLimits& limits() const { return limits_; }
+    // The figures as the window shows them (header and rows of texts), for copying and printing.
+    QStringList headerTexts() const;
+    std::vector<QStringList> rowTexts() const;
+    int figureColumns() const { return int(table_.header.size()); }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+Q_SIGNALS:
+    // The user set a limit; the owner of the table keeps it (and computes anew).
+    void limitsEdited(const quilex::TableLimits& limits);
+
+private:
+    QString limitText(int row, bool nominal, bool* inherited) const;
+
+    ArchiveStatistics statistics_;
+    StatisticsTable table_;
+    TableLimits limits_;
+    int languageIndex_ = 0;
+};
+
+} // namespace quilex

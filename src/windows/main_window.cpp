@@ -1,0 +1,626 @@
+#include "windows/main_window.h"
+
+#include "table/archive_columns.h"
+#include "table/archive_rows.h"
+#include "table/clipboard_copy.h"
+#include "table/main_window_texts.h"
+#include "table/project_file.h"
+#include "table/statistics.h"
+#include "base/texts.h"
+#include "windows/progress_dialog.h"
+#include "export/table_formats.h"
+#include "windows/chart_window.h"
+#include "windows/statistics_window.h"
+#include "windows/text_fit.h"
+#include "windows/material_settings.h"
+#include "windows/screenshot_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTranslator>
+
+namespace quilex {
+
+namespace {
+
+// The filters as the dialogs have always listed them (description|pattern pairs), and after them
+// the text tables that the command line reads and writes too.
+const QString TextTableTypes = QStringLiteral("|Comma-separated text|*.csv|Tab-separated text|*.tsv");
+const QString ProjectSaveFilter = QStringLiteral("Quilex-A Project|*.qlx|All Files|*.*") + TextTableTypes;
+const QString ProjectOpenFilter = QStringLiteral("Quilex-A|*.qlx|All Files|*.*") + TextTableTypes;
+
+// The table format of a name the project dialogs returned: a text table by its ending, else a
+// project file, whatever the name says.
+const TableFormat& projectDialogFormat(const QString& path)
+{
+    const TableFormat* format = tableFormatFor(path);
+    if (format && format->read && format->write)
+        return *format;
+    return *tableFormatById("qlx");
+}
+const QString InitialProjectName = QStringLiteral("Arhive.qlx");
+
+// "Description|*.x|Other|*.*" in Qt's form "Description (*.x);;Other (*)".
+QString qtFilter(const QString& pairs)
+{
+    const QStringList parts = pairs.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString pattern = parts[i + 1];
+        if (pattern == QLatin1String("*.*"))
+            pattern = QStringLiteral("*");
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], pattern);
+    }
+    return filters.join(QLatin1String(";;"));
+}
+
+QString runOpenDialog(QWidget* parent, const QString& initialName, const QString& filter)
+{
+    QFileDialog dialog(parent, QString(), QString(), qtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // The dialog closes on a name whether or not such a file exists.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.selectFile(initialName);
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+                                                                                 : QString();
+}
+
+QString runSaveDialog(QWidget* parent, const QString& initialName, const QString& filter)
+{
+    QFileDialog dialog(parent, QString(), QString(), qtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // No extension is added to a name typed without one, and an existing file is replaced
+    // without a question.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(QString());
+    dialog.selectFile(initialName);
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+                                                                                 : QString();
+}
+
+
+TForm1::UnsavedTable askWithABox(QWidget*)
+{
+    // No owner window, as every message box of the program; Qt's own buttons speak the language.
+    QMessageBox box(QMessageBox::Question, QString::fromUtf16(ApplicationTitle), Text(UnsavedTableQuestionText),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save: return TForm1::UnsavedTable::Save;
+    case QMessageBox::Discard: return TForm1::UnsavedTable::Discard;
+    default: return TForm1::UnsavedTable::Cancel;
+    }
+}
+
+} // namespace
+
+void applyQtTranslation(std::uint8_t language, std::unique_ptr<QTranslator>& translator)
+{
+    if (translator) {
+        QCoreApplication::removeTranslator(translator.get());
+        translator.reset();
+    }
+    // Qt's dialogs also write sizes, dates and file types in the default locale ("8 байты",
+    // "Неизвестно" under a Russian system): in English they follow the language too. The
+    // program's own texts (the table's numbers and dates) keep the system's locale.
+    QLocale::setDefault(language == LanguageRussian ? QLocale::system()
+                                                    : QLocale(QLocale::English, QLocale::system().territory()));
+    if (language != LanguageRussian)
+        return;
+    auto russian = std::make_unique<QTranslator>();
+    if (russian->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(russian.get());
+        translator = std::move(russian);
+    }
+}
+
+TForm1::TForm1(ExchangeState& state, QWidget* parent)
+    : QMainWindow(parent), openProjectDialog(runOpenDialog), saveProjectDialog(runSaveDialog),
+      saveSpreadsheetDialog([](QWidget* parent, const QString& initialName, const QString&) {
+          return runSpreadsheetDialog(parent, initialName);
+      }), askAboutUnsavedTable(askWithABox), state_(state), runner_(state), openFileName_(InitialProjectName),
+      saveFileName_(InitialProjectName)
+{
+    resize(711, 409 + menuBar()->sizeHint().height());
+    move(9, 10);
+
+    StringGrid1 = new StringGridView(ArchiveTable, this);
+    StringGrid1->setColumnWidths(std::vector<int>(ArchiveColumnWidths.begin(), ArchiveColumnWidths.end()));
+    // Tab leaves the table for the buttons: the table is read, not typed into.
+    StringGrid1->setTabKeyNavigation(false);
+    // With a minimum allowable thickness set, a reading below it stands out in red. Asked only
+    // of the rows on the screen.
+    StringGrid1->gridModel()->setRowColour([this](int row) -> std::optional<QColor> {
+        if (!limits_.empty() && belowMinimum(ArchiveTable, row, limits_, rowReader_))
+            return QColor(0xFF, 0xA0, 0xA0); // red, and the text still reads
+        return std::nullopt;
+    });
+    // The columns follow what they hold: at least their drawn widths, as wide as their header
+    // and widest text in the font in use, and wider when the window has room. Refitted once
+    // after any change of the table, and whenever the window's size changes.
+    fitTimer_.setSingleShot(true);
+    fitTimer_.setInterval(0);
+    connect(&fitTimer_, &QTimer::timeout, this, &TForm1::fitArchiveColumns);
+    startOnModelChanges(StringGrid1->model(), fitTimer_);
+    // The statistics and the chart follow the table the same way.
+    analysisTimer_.setSingleShot(true);
+    analysisTimer_.setInterval(0);
+    connect(&analysisTimer_, &QTimer::timeout, this, &TForm1::refreshAnalysis);
+    startOnModelChanges(StringGrid1->model(), analysisTimer_);
+    // The view's own room changes too, when its scroll bars come and go.
+    StringGrid1->viewport()->installEventFilter(this);
+    StringGrid1->installEventFilter(this);
+    connect(StringGrid1, &StringGridView::headerReleased, this, &TForm1::StringGrid1MouseUp);
+
+    Button1 = new QPushButton(this);
+    Button2 = new QPushButton(this);
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+
+    File1 = menuBar()->addMenu(QString());
+    Save1 = File1->addAction(QString(), this, &TForm1::Save1Click);
+    Save2 = File1->addAction(QString(), this, &TForm1::Save2Click);
+    Save3 = File1->addAction(QString(), this, [this] { Action1Execute(true); });
+    File1->addSeparator(); // N9
+    Print1 = File1->addAction(QString(), this, &TForm1::Print1Click);
+    File1->addSeparator(); // N8
+    Exit1 = File1->addAction(QString(), this, &QWidget::close);
+    Edit1 = menuBar()->addMenu(QString());
+    Copy1 = Edit1->addAction(QString(), this, &TForm1::Copy1Click);
+    Copy2 = Edit1->addAction(QString(), this, &TForm1::Copy2Click);
+    N1 = Edit1->addAction(QString::fromUtf16(ScreenshotMenuCaption), this, &TForm1::N1Click);
+    Edit1->addSeparator();
+    Statistics1 = Edit1->addAction(QString(), this, &TForm1::Statistics1Click);
+    Chart1 = Edit1->addAction(QString(), this, &TForm1::Chart1Click);
+    Language1 = menuBar()->addMenu(QString::fromUtf16(LanguageMenuCaption));
+    Lang0 = Language1->addAction(QString::fromUtf16(RussianMenuCaption), this, &TForm1::Lang0Click);
+    Lang1 = Language1->addAction(QString::fromUtf16(EnglishMenuCaption), this, &TForm1::Lang1Click);
+    Lang0->setCheckable(true);
+    Lang1->setCheckable(true);
+    Help1 = menuBar()->addMenu(QString());
+    Contents1 = Help1->addAction(QString(), this, &TForm1::Contents1Click);
+    About1 = Help1->addAction(QString(), this, &TForm1::About1Click);
+
+    // The desktop's usual keys, shown in the menus. F1 also works with any modifier held
+    // (eventFilter), as it always has.
+    Save3->setShortcut(QKeySequence::Open);
+    Save2->setShortcut(QKeySequence::Save);
+    Print1->setShortcut(QKeySequence::Print);
+    Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    Contents1->setShortcut(QKeySequence(Qt::Key_F1));
+    ReadArchiveKey = new QAction(this);
+    ReadArchiveKey->setShortcuts({QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)});
+    connect(ReadArchiveKey, &QAction::triggered, this, [this] {
+        if (Button1->isEnabled())
+            Button1Click();
+    });
+    addAction(ReadArchiveKey);
+    MenuBarKey = new QAction(this);
+    MenuBarKey->setShortcut(QKeySequence(Qt::Key_F10));
+    connect(MenuBarKey, &QAction::triggered, this, [this] { menuBar()->setActiveAction(File1->menuAction()); });
+    addAction(MenuBarKey);
+
+    // A download hands its records over; only a download in which every record was read and
+    // checked does, so a failed or cancelled one leaves the table as it was. The rows are made
+    // now, in the language in use.
+    connect(&runner_, &ExchangeRunner::archiveRead, this, [this](const ArchiveDownload& download) {
+        putArchiveRows(ArchiveTable, archiveRows(download.records, download.names, languageIndex()));
+        StringGrid1->horizontalHeader()->setSortIndicatorShown(false);
+        setWindowModified(true);
+    });
+
+    // Only one exchange at a time: the starters rest while one runs.
+    connect(&runner_, &ExchangeRunner::busyChanged, this, [this](bool busy) {
+        Button1->setEnabled(!busy);
+        Button2->setEnabled(!busy);
+        N1->setEnabled(!busy);
+    });
+
+    // F1 anywhere in the window, seen before the focused control.
+    qApp->installEventFilter(this);
+    FormCreate();
+    widenForTheColumns();
+}
+
+void TForm1::widenForTheColumns()
+{
+    // 711 pixels as drawn, or wider when the headers and a typical row of the archive need it in
+    // the font in use, so that a downloaded archive shows whole without scrolling sideways.
+    StringGrid sample(ArchiveColumnCount, 2, 1, 1);
+    const QLocale locale = QLocale::system();
+    for (const std::uint8_t language : {LanguageRussian, LanguageEnglish}) {
+        const QStringList header = archiveHeaderTexts(language);
+        for (int col = 0; col < ArchiveColumnCount; ++col)
+            if (header[col].size() > sample.cell(col, 0).size())
+                sample.setCell(col, 0, header[col]);
+    }
+    sample.setRow(1, {QStringLiteral("2048"), QStringLiteral("материал 1"), QStringLiteral("65535"),
+                      locale.toString(100.0, 'f', 2), QStringLiteral("255"), QStringLiteral("255"),
+                      locale.toString(QDate(2028, 12, 28), locale.dateFormat(QLocale::ShortFormat)),
+                      QStringLiteral("23:59:59")});
+    const int columns = neededColumnsWidth(StringGrid1, sample,
+                                           QList<int>(ArchiveColumnWidths.begin(), ArchiveColumnWidths.end()));
+    const int frame = 2 * StringGrid1->frameWidth() + StringGrid1->verticalScrollBar()->sizeHint().width() + 4;
+    if (columns + frame > width())
+        resize(columns + frame, height());
+}
+
+TForm1::~TForm1()
+{
+    qApp->removeEventFilter(this);
+    // An exchange still running reports into this window's table and dialog: end it first.
+    runner_.shutdown();
+    // The view reads the table until it goes; it must go before the table does.
+    delete StringGrid1;
+    StringGrid1 = nullptr;
+}
+
+void TForm1::FormCreate()
+{
+    switchLanguage(LanguageRussian);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    layoutButtons();
+    fitArchiveColumns();
+}
+
+void TForm1::fitArchiveColumns()
+{
+    fitTimer_.stop();
+    fitColumns(StringGrid1, ArchiveTable, QList<int>(ArchiveColumnWidths.begin(), ArchiveColumnWidths.end()));
+}
+
+void TForm1::layoutButtons()
+{
+    // The buttons as wide as their captions need, at least as drawn.
+    const int width1 = std::max(139, Button1->sizeHint().width());
+    const int width2 = std::max(172, Button2->sizeHint().width());
+    // The table fills the window above the buttons; the buttons keep their distance from the
+    // bottom edge and their centres at the same share of the width (27 % and 73 %).
+    const QRect area = contentsRect().adjusted(0, menuBar()->height(), 0, 0);
+    const int w = area.width();
+    const int h = area.height();
+    StringGrid1->setGeometry(area.left(), area.top(), w, std::max(0, h - 43));
+    const int top = area.top() + h - 35;
+    Button1->setGeometry(area.left() + w * (122 + 139 / 2) / 711 - width1 / 2, top, width1, 31);
+    Button2->setGeometry(area.left() + w * (431 + 172 / 2) / 711 - width2 / 2, top, width2, 31);
+}
+
+void TForm1::switchLanguage(std::uint8_t language)
+{
+    setLanguageIndex(language);
+    Lang0->setChecked(language == LanguageRussian);
+    Lang1->setChecked(!Lang0->isChecked());
+    updateCaption();
+    File1->setTitle(Text(MainText::FileMenu));
+    Save1->setText(Text(MainText::SaveInExcel));
+    Save2->setText(Text(MainText::CreateProject));
+    Save3->setText(Text(MainText::OpenProject));
+    Print1->setText(Text(MainText::Print));
+    Exit1->setText(Text(MainText::Exit));
+    Edit1->setTitle(Text(MainText::EditMenu));
+    Copy1->setText(Text(MainText::CopyTable));
+    Copy2->setText(Text(MainText::CopySelection));
+    Help1->setTitle(Text(MainText::HelpMenu));
+    Contents1->setText(Text(MainText::HelpContents));
+    About1->setText(Text(MainText::About));
+    Statistics1->setText(Text(StatisticsMenuText));
+    Chart1->setText(Text(ChartMenuText));
+    Button1->setText(Text(MainText::ReadArchive));
+    Button2->setText(Text(MainText::MaterialSettings));
+    layoutButtons();
+    writeArchiveHeader(ArchiveTable, language);
+    applyQtTranslation(language, qtTranslator_);
+    if (statisticsWindow_)
+        statisticsWindow_->retranslate();
+    if (chartWindow_)
+        chartWindow_->retranslate();
+}
+
+
+bool TForm1::unsavedTableSettled()
+{
+    if (!isWindowModified() || ArchiveTable.isEmptyTable() || !askAboutUnsavedTable)
+        return true;
+    switch (askAboutUnsavedTable(this)) {
+    case UnsavedTable::Save:
+        Save2Click();
+        return !isWindowModified(); // saved, or the dialog was cancelled or the save failed
+    case UnsavedTable::Discard:
+        return true;
+    case UnsavedTable::Cancel:
+        return false;
+    }
+    return false;
+}
+
+void TForm1::setLimits(const TableLimits& limits)
+{
+    if (limits == limits_)
+        return;
+    limits_ = limits;
+    // The rows below their minimum change colour; the figures and the chart follow.
+    StringGrid1->viewport()->update();
+    refreshAnalysis();
+}
+
+void TForm1::refreshAnalysis()
+{
+    analysisTimer_.stop();
+    if (statisticsWindow_ && statisticsWindow_->isVisible())
+        statisticsWindow_->refresh(limits_);
+    if (chartWindow_ && chartWindow_->isVisible())
+        chartWindow_->refresh(limits_);
+}
+
+void TForm1::Statistics1Click()
+{
+    if (!statisticsWindow_) {
+        statisticsWindow_ = std::make_unique<StatisticsWindow>(ArchiveTable, this);
+        // Limits set in the window belong to the table: kept in its project, drawn in red.
+        connect(statisticsWindow_.get(), &StatisticsWindow::limitsEdited, this, [this](const TableLimits& limits) {
+            setLimits(limits);
+            setWindowModified(true);
+        });
+    }
+    statisticsWindow_->refresh(limits_);
+    statisticsWindow_->show();
+    statisticsWindow_->raise();
+    statisticsWindow_->activateWindow();
+}
+
+void TForm1::Chart1Click()
+{
+    if (!chartWindow_)
+        chartWindow_ = std::make_unique<ChartWindow>(ArchiveTable, this);
+    chartWindow_->show();
+    chartWindow_->refresh(limits_);
+    chartWindow_->raise();
+    chartWindow_->activateWindow();
+}
+
+void TForm1::updateCaption()
+{
+    // The window's caption, the project's file name after it, and a mark while the table holds
+    // what no project file has.
+    QString caption = Text(MainText::WindowCaption);
+    if (!projectFile_.isEmpty())
+        caption += QString::fromUtf16(CaptionFileSeparator) + QFileInfo(projectFile_).fileName();
+    setWindowTitle(caption + QStringLiteral("[*]"));
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (!unsavedTableSettled()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void TForm1::Lang0Click()
+{
+    switchLanguage(LanguageRussian);
+}
+
+void TForm1::Lang1Click()
+{
+    switchLanguage(LanguageEnglish);
+}
+
+void TForm1::showError(const QString& text)
+{
+    // No owner window, an error icon and OK, the caption in the language in use.
+    QMessageBox box(QMessageBox::Critical, Text(MainText::ErrorCaption), text, QMessageBox::Ok);
+    box.exec();
+}
+
+// ---------------------------------------------------------------------------------------
+// Exchanges
+
+void TForm1::Button1Click()
+{
+    if (runner_.busy() || !unsavedTableSettled())
+        return;
+    progress_ = std::make_unique<TForm2>(state_, this);
+    std::uint8_t firstMode = Mode::Connect;
+    if (state_.ReadMaterialsFirst.load()) {
+        state_.ReadMaterialsFirst = false;
+        firstMode = Mode::ReadMaterials;
+    }
+    state_.ArchiveRequested = true;
+    if (!runner_.start(firstMode, progress_->gaugeTarget(), progress_.get(), progress_->labelTarget(), nullptr))
+        return;
+    // Returns when the download has ended, or when the user has closed the dialog, which
+    // cancels it.
+    progress_->exec();
+}
+
+// ---------------------------------------------------------------------------------------
+// Project files
+
+QString TForm1::inLastFolder(const QString& name) const
+{
+    if (lastFolder_.isEmpty() || QFileInfo(name).isAbsolute())
+        return name;
+    return QDir(lastFolder_).filePath(name);
+}
+
+void TForm1::noteFolderOf(const QString& path)
+{
+    lastFolder_ = QFileInfo(path).absolutePath();
+}
+
+void TForm1::Save2Click()
+{
+    const QString path = saveProjectDialog(this, inLastFolder(saveFileName_), ProjectSaveFilter);
+    if (path.isEmpty())
+        return;
+    saveFileName_ = path;
+    noteFolderOf(path);
+    if (auto failed = saveProject(ArchiveTable, path, languageIndex(), limits_, projectDialogFormat(path).write)) {
+        showError(*failed);
+        return;
+    }
+    projectFile_ = path;
+    setWindowModified(false);
+    updateCaption();
+}
+
+void TForm1::Action1Execute(bool fromMenu)
+{
+    QString path = openFileName_;
+    if (fromMenu && !unsavedTableSettled())
+        return;
+    if (fromMenu) {
+        path = openProjectDialog(this, inLastFolder(openFileName_), ProjectOpenFilter);
+        if (path.isEmpty())
+            return;
+        openFileName_ = path;
+        noteFolderOf(path);
+    }
+    TableLimits limits;
+    if (auto failed = projectDialogFormat(path).read(path, ArchiveTable, languageIndex(), &limits)) {
+        showError(*failed);
+        return;
+    }
+    setLimits(limits);
+    projectFile_ = path;
+    StringGrid1->horizontalHeader()->setSortIndicatorShown(false);
+    setWindowModified(false);
+    updateCaption();
+}
+
+void TForm1::openFromCommandLine(const QStringList& arguments)
+{
+    if (arguments.isEmpty())
+        return;
+    openFileName_ = arguments.join(QLatin1Char(' '));
+    Action1Execute(false);
+}
+
+// ---------------------------------------------------------------------------------------
+// Clipboard
+
+bool TForm1::clipboardGuard()
+{
+    // The table the user sees decides, not whether a download ran in this run: a table opened
+    // from a project file is copied like a downloaded one.
+    if (!ArchiveTable.isEmptyTable())
+        return true;
+    showError(Text(MainText::TableEmpty));
+    return false;
+}
+
+namespace {
+
+// The plain text as it has always gone, and the same cells as an HTML table for spreadsheets.
+void putOnClipboard(const QString& text, const QString& html)
+{
+    auto* data = new QMimeData;
+    data->setText(text);
+    data->setHtml(html);
+    QApplication::clipboard()->setMimeData(data);
+}
+
+} // namespace
+
+void TForm1::Copy1Click()
+{
+    if (!clipboardGuard())
+        return;
+    putOnClipboard(wholeTableText(ArchiveTable, Text(MainText::HeaderDate)), htmlTable(ArchiveTable, wholeTable(ArchiveTable)));
+}
+
+void TForm1::Copy2Click()
+{
+    if (!clipboardGuard())
+        return;
+    const GridRect selection = ArchiveTable.selection();
+    putOnClipboard(blockText(ArchiveTable, selection), htmlTable(ArchiveTable, selection));
+}
+
+void TForm1::StringGrid1KeyDown(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (key != Qt::Key_C || !(modifiers & Qt::ControlModifier))
+        return;
+    if (ctrlCCopiesWholeTable(ArchiveTable.selection()))
+        Copy1Click();
+    else
+        Copy2Click();
+}
+
+// ---------------------------------------------------------------------------------------
+// Sorting
+
+void TForm1::StringGrid1MouseUp(Qt::MouseButton button, int column, int row)
+{
+    const HeaderClickResult click =
+        headerClick(ArchiveTable, SortDirection_, button == Qt::LeftButton, column, row, languageIndex());
+    if (click.outcome == HeaderClickOutcome::Sorted) {
+        // The header shows which column was sorted last and which way; the sort is the table's.
+        QHeaderView* header = StringGrid1->horizontalHeader();
+        header->setSortIndicatorShown(true);
+        header->setSortIndicator(column, SortDirection_ == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
+        setWindowModified(true);
+    }
+    if (click.outcome == HeaderClickOutcome::Failed) {
+        // A conversion error reaches the default error box with its own text.
+        QMessageBox box(QMessageBox::Critical, QString::fromUtf16(ApplicationTitle), click.error, QMessageBox::Ok);
+        box.exec();
+    }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize && watched == StringGrid1->viewport())
+        fitTimer_.start();
+    // Alt pressed and released alone takes the keyboard to the menu bar, as on other desktops.
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this && !key->isAutoRepeat()) {
+            if (event->type() == QEvent::KeyPress)
+                altAlone_ = key->key() == Qt::Key_Alt && !(key->modifiers() & ~Qt::AltModifier);
+            else if (key->key() == Qt::Key_Alt && altAlone_) {
+                altAlone_ = false;
+                menuBar()->setActiveAction(File1->menuAction());
+            }
+        }
+    }
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (key->key() == Qt::Key_F1 && widget && widget->window() == this) {
+            Contents1Click();
+            return true;
+        }
+        if (watched == StringGrid1) {
+            if (key->key() == Qt::Key_C && (key->modifiers() & Qt::ControlModifier)) {
+                StringGrid1KeyDown(key->key(), key->modifiers());
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace quilex

@@ -1,0 +1,170 @@
+#pragma once
+// The main window: the archive table, the two buttons that start exchanges with the gauge
+// and the menu from which everything else is reached.
+
+#include "table/grid_sort.h"
+#include "table/string_grid.h"
+#include "windows/string_grid_view.h"
+#include "table/archive_values.h"
+#include "table/thickness_limits.h"
+#include "exchange/exchange_state.h"
+#include "windows/widget_bridge.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QMenu;
+class QPushButton;
+class QTranslator;
+
+namespace quilex {
+
+class TForm2;
+class TForm3;
+class TForm5;
+class StatisticsWindow;
+class ChartWindow;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    TForm1(ExchangeState& state, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The file dialogs, replaceable so that tests can answer them. Each gets the dialog's
+    // initial file name and its filter, and returns the chosen path or an empty one.
+    using FileDialog = std::function<QString(QWidget* parent, const QString& initialName, const QString& filter)>;
+    FileDialog openProjectDialog;
+    FileDialog saveProjectDialog;
+    FileDialog saveSpreadsheetDialog;
+
+    // The start: the project named by the command line, its arguments joined by single
+    // spaces (a path with a space that arrived split is whole again).
+    void openFromCommandLine(const QStringList& arguments);
+
+    // A table that was downloaded and never saved, or changed since it was opened, is not
+    // dropped without a question: quitting, opening another project and a new download ask.
+    enum class UnsavedTable { Save, Discard, Cancel };
+    using UnsavedTableQuestion = std::function<UnsavedTable(QWidget* parent)>;
+    UnsavedTableQuestion askAboutUnsavedTable;
+    bool tableModified() const { return isWindowModified(); }
+    // The project file the table was last saved to or opened from (empty before).
+    const QString& projectFile() const { return projectFile_; }
+    // The inspector's thickness limits for the table: set in the statistics window, kept in the
+    // project file, drawn as red rows in the table.
+    const TableLimits& limits() const { return limits_; }
+    void setLimits(const TableLimits& limits);
+
+    StringGrid& archiveTable() { return ArchiveTable; }
+    StringGridView* grid() const { return StringGrid1; }
+    ExchangeRunner& runner() { return runner_; }
+    SortDirection sortDirection() const { return SortDirection_; }
+    const QString& openDialogFileName() const { return openFileName_; }
+    // The folder of the file last chosen in a file dialog of this run (empty before); the next
+    // dialog starts there, and the print dialog suggests its PDF there.
+    const QString& lastFolder() const { return lastFolder_; }
+    TForm2* progressDialog() const { return progress_.get(); }
+    TForm3* materialWindow() const { return materialWindow_.get(); }
+    TForm5* screenshotWindow() const { return screenshotWindow_.get(); }
+
+    // Menu items and buttons, named as the window has always named them.
+    QMenu* File1 = nullptr;
+    QAction* Save1 = nullptr;
+    QAction* Save2 = nullptr;
+    QAction* Save3 = nullptr;
+    QAction* Print1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QMenu* Edit1 = nullptr;
+    QAction* Copy1 = nullptr;
+    QAction* Copy2 = nullptr;
+    QAction* N1 = nullptr;
+    // Beside the menu's own items: the statistics per series with the limits, and the chart.
+    QAction* Statistics1 = nullptr;
+    QAction* Chart1 = nullptr;
+    QMenu* Language1 = nullptr;
+    QAction* Lang0 = nullptr;
+    QAction* Lang1 = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* Contents1 = nullptr;
+    QAction* About1 = nullptr;
+    // "Read archive" from the keyboard (F5, Ctrl+R), and the menu bar (F10).
+    QAction* ReadArchiveKey = nullptr;
+    QAction* MenuBarKey = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;
+
+    void Button1Click();
+    void Button2Click();
+    void Save1Click();
+    void Save2Click();
+    void Action1Execute(bool fromMenu);
+    void Print1Click();
+    void Copy1Click();
+    void Copy2Click();
+    void N1Click();
+    void Lang0Click();
+    void Lang1Click();
+    void Contents1Click();
+    void Statistics1Click();
+    void Chart1Click();
+    StatisticsWindow* statisticsWindow() const { return statisticsWindow_.get(); }
+    ChartWindow* chartWindow() const { return chartWindow_.get(); }
+    void About1Click();
+    void StringGrid1KeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void StringGrid1MouseUp(Qt::MouseButton button, int column, int row);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void switchLanguage(std::uint8_t language);
+    void showError(const QString& text);
+    bool clipboardGuard();
+    void layoutButtons();
+    void fitArchiveColumns();
+    void widenForTheColumns();
+    // True when the table may be replaced or dropped: unmodified, saved now, or given up.
+    bool unsavedTableSettled();
+    void updateCaption();
+    static QString runSpreadsheetDialog(QWidget* parent, const QString& initialName);
+    // A dialog's start name in the folder last used, when the name has no folder of its own.
+    QString inLastFolder(const QString& name) const;
+    void noteFolderOf(const QString& path);
+
+    ExchangeState& state_;
+    ExchangeRunner runner_;
+    StringGrid ArchiveTable;
+    StringGridView* StringGrid1 = nullptr;
+    SortDirection SortDirection_ = 0;
+    QString openFileName_;
+    QString saveFileName_;
+    QString spreadsheetFileName_;
+    QString lastFolder_;
+    QString projectFile_;
+    TableLimits limits_;
+    ArchiveRowReader rowReader_;
+    bool altAlone_ = false; // Alt went down with no other key since
+    std::unique_ptr<TForm2> progress_;
+    std::unique_ptr<TForm3> materialWindow_;
+    std::unique_ptr<TForm5> screenshotWindow_;
+    std::unique_ptr<QTranslator> qtTranslator_;
+    QTimer fitTimer_;
+    QTimer analysisTimer_; // the statistics and the chart follow the table
+    std::unique_ptr<StatisticsWindow> statisticsWindow_;
+    std::unique_ptr<ChartWindow> chartWindow_;
+    void refreshAnalysis();
+};
+
+// Qt's own dialogs and buttons speak the language in use: Qt's Russian translation is loaded
+// while Russian is in use.
+void applyQtTranslation(std::uint8_t language, std::unique_ptr<QTranslator>& translator);
+
+} // namespace quilex

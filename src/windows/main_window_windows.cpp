@@ -1,0 +1,103 @@
+// The main window's commands that open other windows or write other files. Until those
+// windows are built, each says so.
+
+#include "windows/main_window.h"
+#include "table/main_window_texts.h"
+#include "export/report.h"
+#include "export/spreadsheet_export.h"
+#include "windows/about_box.h"
+#include "windows/help_window.h"
+#include "windows/material_settings.h"
+#include "windows/screenshot_window.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace quilex {
+
+void TForm1::Button2Click()
+{
+    if (runner_.busy())
+        return;
+    try {
+        // A new window each time; the one before lives on, hidden, until now, because an
+        // exchange it started may have reported into it after it was closed.
+        materialWindow_ = std::make_unique<TForm3>(runner_, this);
+        state_.ReadMaterialsFirst = false;
+        state_.ArchiveRequested = false;
+        if (!materialWindow_->startRead())
+            return;
+        materialWindow_->exec();
+    } catch (...) {
+        // A window that cannot be made or shown is dropped without a message.
+    }
+}
+QString TForm1::runSpreadsheetDialog(QWidget* parent, const QString& initialName)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(QString());
+    const QStringList filters = spreadsheetNameFilters();
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.front());
+    dialog.selectFile(initialName);
+    // A change of type adds the type's extension to a name that lacks it anywhere.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters](const QString& filter) {
+        const QStringList chosen = dialog.selectedFiles();
+        if (chosen.isEmpty())
+            return;
+        const QString renamed = spreadsheetFileNameForType(chosen.front(), int(filters.indexOf(filter)) + 1);
+        if (renamed != chosen.front())
+            dialog.selectFile(renamed);
+    });
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+                                                                                 : QString();
+}
+
+void TForm1::Save1Click()
+{
+    const QString path = saveSpreadsheetDialog(
+        this,
+        inLastFolder(spreadsheetFileName_.isEmpty() ? QString::fromUtf16(SpreadsheetInitialFileName) : spreadsheetFileName_),
+        QString::fromUtf16(SpreadsheetFilter));
+    if (path.isEmpty())
+        return;
+    spreadsheetFileName_ = path;
+    noteFolderOf(path);
+    if (auto refused = spreadsheetTableCheck(ArchiveTable)) {
+        showError(*refused);
+        return;
+    }
+    if (auto failed = ExportToSpreadsheet(ArchiveTable, path, Text(MainText::ArchiveTitle), QLocale::system(), nullptr,
+                                          limits_))
+        showError(*failed);
+}
+
+void TForm1::Print1Click()
+{
+    showPrintPreview(this, ArchiveTable, lastFolder_);
+}
+void TForm1::N1Click()
+{
+    if (runner_.busy())
+        return;
+    try {
+        screenshotWindow_ = std::make_unique<TForm5>(runner_, this);
+        screenshotWindow_->exec();
+    } catch (...) {
+    }
+}
+
+void TForm1::Contents1Click()
+{
+    showHelp();
+}
+
+void TForm1::About1Click()
+{
+    TAboutBox box(this);
+    box.exec();
+}
+
+} // namespace quilex

@@ -1,0 +1,250 @@
+#include "table/project_file.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace quilex;
+
+namespace {
+
+// The table of two columns and two rows and its 34 bytes, written out by hand.
+const unsigned char ExampleBytes[34] = {
+    0x02, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,                   // ColCount, RowCount
+    0x01, 0x00, 0x00, 0x00, 0xB9,                                     // (0, 0) "№"
+    0x01, 0x00, 0x00, 0x00, 0x31,                                     // (0, 1) "1"
+    0x08, 0x00, 0x00, 0x00, 0xCC, 0xE0, 0xF2, 0xE5, 0xF0, 0xE8, 0xE0, 0xEB, // (1, 0) "Материал"
+    0x00, 0x00, 0x00, 0x00,                                           // (1, 1) empty
+};
+
+QByteArray example()
+{
+    return QByteArray(reinterpret_cast<const char*>(ExampleBytes), sizeof ExampleBytes);
+}
+
+QByteArray le32(qint32 v)
+{
+    QByteArray b(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        b[i] = static_cast<char>((static_cast<quint32>(v) >> (8 * i)) & 0xFF);
+    return b;
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+std::vector<QStringList> snapshot(const StringGrid& grid)
+{
+    std::vector<QStringList> rows;
+    for (int r = 0; r < grid.rowCount(); ++r)
+        rows.push_back(grid.row(r));
+    return rows;
+}
+
+StringGrid filledTable()
+{
+    StringGrid grid;
+    for (int c = 0; c < 8; ++c)
+        for (int r = 0; r < 9; ++r)
+            grid.setCell(c, r, QStringLiteral("%1/%2").arg(c).arg(r));
+    return grid;
+}
+
+} // namespace
+
+TEST(ProjectFile, TheTwoByTwoExampleByteForByte)
+{
+    StringGrid grid(2, 2);
+    grid.setCell(0, 0, QStringLiteral("№"));
+    grid.setCell(0, 1, QStringLiteral("1"));
+    grid.setCell(1, 0, QStringLiteral("Материал"));
+    EXPECT_EQ(encodeProject(grid), example());
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Arhive.qlx");
+    ASSERT_FALSE(writeProjectFile(grid, path, 0));
+    EXPECT_EQ(readBytes(path), example());
+
+    writeBytes(path, example());
+    StringGrid read;
+    read.setCell(1, 1, QStringLiteral("old")); // every cell in the file is written, empty ones too
+    ASSERT_FALSE(readProjectFile(path, read, 0));
+    EXPECT_EQ(read.colCount(), 2);
+    EXPECT_EQ(read.rowCount(), 2);
+    EXPECT_EQ(read.row(0), (QStringList{"№", "Материал"}));
+    EXPECT_EQ(read.row(1), (QStringList{"1", ""}));
+    EXPECT_EQ(read.fixedRows(), 1);
+    EXPECT_EQ(read.fixedCols(), 1);
+}
+
+TEST(ProjectFile, TextsWithoutAWindows1251FormAndZeroBytes)
+{
+    StringGrid grid(1, 2);
+    grid.setCell(0, 0, QStringLiteral("€ё中") + QString::fromUcs4(U"\U0001F600") + QChar(0) + QStringLiteral("x"));
+    grid.setCell(0, 1, QStringLiteral("Сreate")); // Cyrillic Es
+    EXPECT_EQ(encodeProject(grid), le32(1) + le32(2) + le32(6) + "\x88\xB8??" "?x" + le32(6) + "\xD1reate");
+
+    // A zero byte ends the text; the bytes after it still belong to the cell.
+    const QByteArray bytes = le32(1) + le32(2) + le32(3) + QByteArray("a\0b", 3) + le32(2) + "\xC0\xFF";
+    ProjectContents contents;
+    ASSERT_FALSE(parseProject(bytes, contents, 0));
+    EXPECT_EQ(contents.cells[0], QStringLiteral("a"));
+    EXPECT_EQ(contents.cells[1], QStringLiteral("Ая"));
+}
+
+TEST(ProjectFile, ABrokenFileIsRefusedAndTheTableStaysAsItWas)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("broken.qlx");
+    struct Case {
+        QByteArray bytes;
+        QString english; // a piece of the English problem text
+    };
+    const std::vector<Case> cases = {
+        {QByteArray("\x02\x00\x00", 3), "shorter than its 8-byte header"},
+        {le32(-1) + le32(2), "negative column or row count"},
+        {le32(2) + le32(-2), "negative column or row count"},
+        {le32(2) + le32(2) + le32(0) + le32(0) + le32(0), "cannot fit"},
+        {le32(0x10000) + le32(0x10000) + le32(0), "cannot fit"},
+        // A count of 0 holds no cells but would still give the table the other count in full.
+        {le32(0x7FFFFFFF) + le32(0), "cannot fit"},
+        {le32(0) + le32(0x7FFFFFFF), "cannot fit"},
+        {le32(70000) + le32(0), "cannot fit"},
+        {le32(1) + le32(2) + le32(-5) + le32(0), "negative length"},
+        {le32(1) + le32(2) + le32(3) + "abc" + QByteArray(3, '\0'), "ends early, at cell (0, 1)"},
+        {le32(1) + le32(2) + le32(0) + le32(9) + "abcd", "runs past the end"},
+    };
+    for (const Case& test : cases) {
+        writeBytes(path, test.bytes);
+        StringGrid grid = filledTable();
+        const auto before = snapshot(grid);
+        const auto english = readProjectFile(path, grid, 1);
+        const auto russian = readProjectFile(path, grid, 0);
+        ASSERT_TRUE(english && russian) << qPrintable(test.english);
+        EXPECT_TRUE(english->contains(test.english)) << qPrintable(*english);
+        EXPECT_TRUE(english->contains(QDir::toNativeSeparators(path)));
+        EXPECT_TRUE(russian->contains(QStringLiteral("не открыт"))) << qPrintable(*russian);
+        EXPECT_EQ(grid.colCount(), 8);
+        EXPECT_EQ(grid.rowCount(), 9);
+        EXPECT_EQ(snapshot(grid), before);
+    }
+
+    StringGrid grid = filledTable();
+    const auto missing = readProjectFile(dir.filePath("missing.qlx"), grid, 1);
+    ASSERT_TRUE(missing);
+    EXPECT_TRUE(missing->contains(QStringLiteral("cannot be opened")));
+    EXPECT_TRUE(readProjectFile(dir.path(), grid, 1)); // a folder
+    EXPECT_EQ(snapshot(grid), snapshot(filledTable()));
+}
+
+// 3 columns and 0 rows is the file an empty table of three columns makes: 8 bytes that open
+// as a table of three columns and one row.
+TEST(ProjectFile, AnEmptyTableOfAFewColumnsOpens)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("empty.qlx");
+    writeBytes(path, le32(3) + le32(0));
+    StringGrid grid = filledTable();
+    EXPECT_EQ(readProjectFile(path, grid, 1), std::nullopt);
+    EXPECT_EQ(grid.colCount(), 3);
+    EXPECT_EQ(grid.rowCount(), 1);
+}
+
+TEST(ProjectFile, CountsFromTheFileFollowTheTableRules)
+{
+    // One row: the header row becomes an ordinary row. Cells outside the file's counts stay.
+    StringGrid grid = filledTable();
+    ProjectContents contents;
+    ASSERT_FALSE(parseProject(le32(2) + le32(1) + le32(1) + "A" + le32(1) + "B", contents, 0));
+    applyProject(std::move(contents), grid);
+    EXPECT_EQ(grid.rowCount(), 1);
+    EXPECT_EQ(grid.fixedRows(), 0);
+    EXPECT_EQ(grid.row(0), (QStringList{"A", "B"}));
+    EXPECT_EQ(grid.cell(5, 5), QStringLiteral("5/5"));
+
+    // No columns at all: the counts become 1 and nothing is read. The file still has room for
+    // the four cells of the table it makes.
+    ASSERT_FALSE(parseProject(le32(0) + le32(4) + "trailing bytes..", contents, 0));
+    applyProject(std::move(contents), grid);
+    EXPECT_EQ(grid.colCount(), 1);
+    EXPECT_EQ(grid.rowCount(), 4);
+}
+
+TEST(ProjectFile, ApplyingTouchesOnlyTheCellsTheContentsHold)
+{
+    // Counts far beyond the cells: applying costs the cells, not the counts.
+    StringGrid grid = filledTable();
+    ProjectContents contents;
+    contents.colCount = 0x7FFFFFFF;
+    contents.rowCount = 0;
+    QElapsedTimer timer;
+    timer.start();
+    applyProject(std::move(contents), grid);
+    EXPECT_LT(timer.elapsed(), 500);
+    EXPECT_EQ(grid.colCount(), 0x7FFFFFFF);
+    EXPECT_EQ(grid.rowCount(), 1);
+    EXPECT_EQ(grid.cell(5, 5), QStringLiteral("5/5"));
+}
+
+TEST(ProjectFile, SaveRefusesAnEmptyTableAndReportsAFailedWrite)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Arhive.qlx");
+    StringGrid empty;
+    EXPECT_EQ(saveProject(empty, path, 0), QStringLiteral("Архив не считан!"));
+    EXPECT_EQ(saveProject(empty, path, 1), QStringLiteral("Archive not read!"));
+    EXPECT_FALSE(QFile::exists(path));
+
+    StringGrid table = filledTable();
+    table.setCell(3, 4, QStringLiteral(" ")); // stored with n = 1
+    table.setCell(3, 5, QString());           // stored with n = 0
+    ASSERT_FALSE(saveProject(table, path, 0));
+    StringGrid back(2, 2);
+    ASSERT_FALSE(readProjectFile(path, back, 0));
+    EXPECT_EQ(snapshot(back), snapshot(table));
+
+    const QString nowhere = dir.filePath("no such folder/Arhive.qlx");
+    const auto failed = writeProjectFile(table, nowhere, 1);
+    ASSERT_TRUE(failed);
+    EXPECT_TRUE(failed->contains(QDir::toNativeSeparators(nowhere)));
+}
+
+TEST(ProjectFile, HundredThousandRowsWriteAndReadQuickly)
+{
+    const int rows = 100000;
+    StringGrid grid(8, rows + 1);
+    for (int r = 0; r <= rows; ++r)
+        grid.setRow(r, {QString::number(r), "Сталь", "5920", QStringLiteral("%1,00").arg(r % 300), "", "1",
+                        "01.02.2013", "10:00:00"});
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.qlx");
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_FALSE(writeProjectFile(grid, path, 0));
+    const qint64 writeMs = timer.restart();
+    StringGrid back;
+    ASSERT_FALSE(readProjectFile(path, back, 0));
+    const qint64 readMs = timer.elapsed();
+    std::printf("100000 rows: write %lld ms, read %lld ms\n", static_cast<long long>(writeMs),
+                static_cast<long long>(readMs));
+    ASSERT_EQ(back.rowCount(), rows + 1);
+    for (int r = 0; r <= rows; r += 997)
+        ASSERT_EQ(back.row(r), grid.row(r));
+    // Generous: the tests also run under the sanitizers on a shared machine.
+    EXPECT_LT(writeMs + readMs, 5000);
+}
