@@ -68,7 +68,7 @@ void addLimitLine(QChart& chart, QValueAxis* x, QValueAxis* y, double value, dou
     line->attachAxis(y);
 }
 
-std::unique_ptr<QChart> readingsChart(const std::vector<ArchiveValues>& rows, const TableLimits& limits,
+std::unique_ptr<QChart> readingsChart(std::span<const ArchiveValues> rows, const TableLimits& limits,
                                       const ChartOptions& options)
 {
     auto chart = std::make_unique<QChart>();
@@ -89,8 +89,7 @@ std::unique_ptr<QChart> readingsChart(const std::vector<ArchiveValues>& rows, co
     for (const ArchiveValues& row : rows) {
         if (!row.thickness)
             continue;
-        const auto record = CellReader::wholeNumber(row.record);
-        const ChartPoint p{record ? double(*record) : double(row.row), *row.thickness / 100.0};
+        const ChartPoint p{row.recordNumber ? double(*row.recordNumber) : double(row.row), *row.thickness / 100.0};
         bySeries[row.series ? *row.series : -1].push_back(p);
         lowest = any ? std::min(lowest, p.y) : p.y;
         highest = any ? std::max(highest, p.y) : p.y;
@@ -150,7 +149,7 @@ std::unique_ptr<QChart> readingsChart(const std::vector<ArchiveValues>& rows, co
     return chart;
 }
 
-std::unique_ptr<QChart> histogram(const std::vector<ArchiveValues>& rows, const TableLimits& limits,
+std::unique_ptr<QChart> histogram(std::span<const ArchiveValues> rows, const TableLimits& limits,
                                   const ChartOptions& options)
 {
     auto chart = std::make_unique<QChart>();
@@ -227,7 +226,7 @@ std::vector<ChartPoint> thinPoints(const std::vector<ChartPoint>& points, int bu
     return out;
 }
 
-std::unique_ptr<QChart> makeReadingsChart(const std::vector<ArchiveValues>& rows, const TableLimits& limits,
+std::unique_ptr<QChart> makeReadingsChart(std::span<const ArchiveValues> rows, const TableLimits& limits,
                                           const ChartOptions& options)
 {
     return options.histogram ? histogram(rows, limits, options) : readingsChart(rows, limits, options);

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 QT_BEGIN_NAMESPACE
@@ -28,7 +29,7 @@ struct ChartOptions {
     int pointsAcross = 2000;
 };
 
-std::unique_ptr<QChart> makeReadingsChart(const std::vector<ArchiveValues>& rows, const TableLimits& limits,
+std::unique_ptr<QChart> makeReadingsChart(std::span<const ArchiveValues> rows, const TableLimits& limits,
                                           const ChartOptions& options);
 
 // Saves a chart as SVG for a name ending in ".svg", else as PNG, replacing the file only when

@@ -3,6 +3,7 @@
 
 #include "table/archive_values.h"
 #include "table/statistics.h"
+#include "table/table_values.h"
 #include "base/texts.h"
 #include "charts/readings_chart.h"
 #include "cli/cli_commands.h"
@@ -88,7 +89,8 @@ int runStats(const QStringList& args)
     if (const auto failed = readArchiveAndLimits(options, "stats", StatsHelp, *lang, table, limits))
         return *failed;
 
-    const StatisticsTable figures = statisticsTable(computeStatistics(table, limits), *lang);
+    const TableValues values(table);
+    const StatisticsTable figures = statisticsTable(computeStatistics(values.dataRows(), limits), *lang);
     StringGrid out(int(figures.header.size()), int(figures.rows.size()) + 1, 1, 0);
     for (int col = 0; col < figures.header.size(); ++col)
         out.setCell(col, 0, figures.header[col]);
@@ -135,7 +137,8 @@ int runChart(const QStringList& args)
     chartOptions.histogram = options.has(QStringLiteral("--histogram"));
     chartOptions.languageIndex = *lang;
     chartOptions.pointsAcross = 2 * size.width();
-    const auto chart = makeReadingsChart(ArchiveRowReader().rows(table, ArchiveFields::Measurements), limits, chartOptions);
+    const TableValues values(table);
+    const auto chart = makeReadingsChart(values.dataRows(), limits, chartOptions);
     const QString out = options.value(QStringLiteral("-o"));
     if (const auto failed = saveChart(*chart, out, size)) {
         std::fprintf(stderr, "quilex-cli: cannot write \"%s\": %s\n", out.toUtf8().constData(),

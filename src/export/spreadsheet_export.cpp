@@ -5,6 +5,7 @@
 #include "table/archive_columns.h"
 #include "table/main_window_texts.h"
 #include "table/statistics.h"
+#include "table/table_values.h"
 #include "export/file_replace.h"
 
 #include <QDate>
@@ -113,6 +114,55 @@ public:
     {
         auto n = reader_.decimal(text);
         return n && n->canonical ? n : std::nullopt;
+    }
+
+    // What a cell of an archive column becomes, from the value its text was read as, when that
+    // settles it: a plainly written whole number, a plain decimal thickness, a date or a time.
+    // Nothing where the text has to be typed as any other text is.
+    std::optional<SpreadsheetCell> cellFromValues(const ArchiveValues& v, int column) const
+    {
+        namespace c = archive_column;
+        SpreadsheetCell cell;
+        switch (column) {
+        case c::Record:
+        case c::SoundSpeed:
+        case c::Number:
+        case c::Series: {
+            const auto& value = column == c::Record       ? v.recordNumber
+                                : column == c::SoundSpeed ? v.soundSpeed
+                                : column == c::Number     ? v.number
+                                                          : v.series;
+            if (!value || !v.plainWholeNumber(column))
+                return std::nullopt;
+            cell.kind = SpreadsheetCell::Kind::Number;
+            cell.value = double(*value);
+            return cell;
+        }
+        case c::Thickness:
+            if (!v.thickness || v.thicknessDecimals < 0)
+                return std::nullopt;
+            // The same double as the digits over their power of ten: one rounding of one number.
+            cell.kind = SpreadsheetCell::Kind::Number;
+            cell.value = double(*v.thickness) / 100.0;
+            cell.numberFormat = numberFormatFor(v.thicknessDecimals);
+            return cell;
+        case c::Date:
+            if (!v.date || !spreadsheetDateFormat_ || *v.date < QDate(1900, 3, 1) || *v.date > QDate(9999, 12, 31))
+                return std::nullopt;
+            cell.kind = SpreadsheetCell::Kind::Date;
+            cell.value = double(QDate(1899, 12, 30).daysTo(*v.date));
+            cell.numberFormat = *spreadsheetDateFormat_;
+            return cell;
+        case c::Time:
+            if (!v.secondsOfDay)
+                return std::nullopt;
+            cell.kind = SpreadsheetCell::Kind::Time;
+            cell.value = *v.secondsOfDay / 86400.0;
+            cell.numberFormat = QStringLiteral("hh:mm:ss");
+            return cell;
+        default:
+            return std::nullopt;
+        }
     }
 
     SpreadsheetCell cell(const QString& text) const
@@ -237,6 +287,28 @@ class CellWriter {
 public:
     CellWriter(Workbook& book, const QLocale& locale) : book_(book), typing_(locale) {}
 
+    // A cell whose value is settled by the row's values (CellTyping::cellFromValues).
+    std::optional<Failure> write(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, const SpreadsheetCell& cell)
+    {
+        lxw_format* f = nullptr;
+        if (cell.kind == SpreadsheetCell::Kind::Number) {
+            const auto decimals = std::size_t(cell.numberFormat.isEmpty() ? 0 : cell.numberFormat.size() - 2);
+            lxw_format*& kept = numberFormats_[std::min(decimals, numberFormats_.size() - 1)];
+            if (!kept)
+                kept = book_.format(numberFormatFor(int(decimals)));
+            f = kept;
+        } else {
+            f = book_.format(cell.numberFormat);
+        }
+        if (!f)
+            return Failure{QStringLiteral("cannot add a cell format")};
+        if (lxw_error e = worksheet_write_number(sheet, row, col, cell.value, f))
+            return Failure{libraryError("cell", e)};
+        return std::nullopt;
+    }
+
+    const CellTyping& typing() const { return typing_; }
+
     std::optional<Failure> write(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, const QString& text)
     {
         lxw_error e = LXW_NO_ERROR;
@@ -296,9 +368,10 @@ private:
     Typed spare_;
 };
 
-// One worksheet: table rows first .. first + RowsPerSheet - 1 (those below RowCount).
-std::optional<Failure> writeSheet(Workbook& book, CellWriter& cells, const StringGrid& grid, int first,
-                                  int number, const QString& sheetTitle)
+// One worksheet: table rows first .. first + RowsPerSheet - 1 (those below RowCount). The
+// cells of the archive's columns are written from the rows' values where those settle them.
+std::optional<Failure> writeSheet(Workbook& book, CellWriter& cells, const StringGrid& grid, const TableValues* values,
+                                  int first, int number, const QString& sheetTitle)
 {
     const QString name = sheetTitle + QString::number(number);
     lxw_worksheet* sheet = workbook_add_worksheet(book.get(), name.toUtf8().constData());
@@ -325,11 +398,17 @@ std::optional<Failure> writeSheet(Workbook& book, CellWriter& cells, const Strin
 
     // In constant-memory mode rows go out in order, each row's cells from left to right.
     for (int row = first; row < last; ++row) {
+        const ArchiveValues* rowValues = values ? &values->row(row) : nullptr;
         for (int col = 0; col < cols; ++col) {
             const QString& text = grid.cell(col, row);
             if (text.isEmpty())
                 continue;
-            if (auto failed = cells.write(sheet, lxw_row_t(row - first), lxw_col_t(col), text)) {
+            std::optional<Failure> failed;
+            if (const auto typed = rowValues ? cells.typing().cellFromValues(*rowValues, col) : std::nullopt)
+                failed = cells.write(sheet, lxw_row_t(row - first), lxw_col_t(col), *typed);
+            else
+                failed = cells.write(sheet, lxw_row_t(row - first), lxw_col_t(col), text);
+            if (failed) {
                 failed->reason += QStringLiteral(" (row %1, column %2)").arg(row).arg(col);
                 return failed;
             }
@@ -341,14 +420,14 @@ std::optional<Failure> writeSheet(Workbook& book, CellWriter& cells, const Strin
 // The statistics of the archive on a sheet of their own: the header as texts, the figures as
 // numbers shown with two decimals (thicknesses) or one (percents), record numbers and counts as
 // whole numbers, the whole table's row last.
-std::optional<Failure> writeStatisticsSheet(Workbook& book, CellWriter& cells, const StringGrid& grid,
+std::optional<Failure> writeStatisticsSheet(Workbook& book, CellWriter& cells, const TableValues& values,
                                             const TableLimits& limits, int languageIndex, const QLocale& locale)
 {
     const QString name = statisticsSheetName(languageIndex);
     lxw_worksheet* sheet = workbook_add_worksheet(book.get(), name.toUtf8().constData());
     if (!sheet)
         return Failure{QStringLiteral("cannot add a worksheet named \"%1\"").arg(name)};
-    const StatisticsTable table = statisticsTable(computeStatistics(grid, limits, locale), languageIndex);
+    const StatisticsTable table = statisticsTable(computeStatistics(values.dataRows(), limits), languageIndex);
     lxw_format* centred = book.format(QString());
     lxw_format* thickness = book.format(QStringLiteral("0.00"));
     lxw_format* percent = book.format(QStringLiteral("0.0"));
@@ -425,8 +504,14 @@ SpreadsheetCell spreadsheetCell(const QString& text, const QLocale& locale)
 
 std::optional<QString> ExportToSpreadsheet(const StringGrid& grid, const QString& path,
                                            const QString& sheetTitle, const QLocale& locale,
-                                           QString* reason, const TableLimits& limits, int statisticsLanguage)
+                                           QString* reason, const TableLimits& limits, int statisticsLanguage,
+                                           const TableValues* values)
 {
+    // Values read in another locale, or of another grid, do not say what these texts are: the
+    // workbook reads them once itself.
+    std::optional<TableValues> ownValues;
+    if (!values || &values->grid() != &grid || values->cells().locale() != locale)
+        values = &ownValues.emplace(grid, locale, TableValues::Unwatched{});
     auto fail = [&](const QString& why) -> std::optional<QString> {
         if (reason)
             *reason = why;
@@ -445,7 +530,7 @@ std::optional<QString> ExportToSpreadsheet(const StringGrid& grid, const QString
         CellWriter cells(book, locale);
         int number = 1;
         for (int first = 0; first < grid.rowCount(); first += RowsPerSheet, ++number)
-            if (auto failed = writeSheet(book, cells, grid, first, number, sheetTitle))
+            if (auto failed = writeSheet(book, cells, grid, values, first, number, sheetTitle))
                 return fail(failed->reason);
         // An archive gets its statistics too: a table whose thickness column has its header.
         const int thickness = archive_column::Thickness;
@@ -453,7 +538,7 @@ std::optional<QString> ExportToSpreadsheet(const StringGrid& grid, const QString
         if (grid.colCount() >= ArchiveColumnCount && !grid.isEmptyTable() &&
             (thicknessHeader == archiveHeaderTexts(0)[thickness] || thicknessHeader == archiveHeaderTexts(1)[thickness])) {
             const int language = statisticsLanguage >= 0 ? statisticsLanguage : int(languageIndex());
-            if (auto failed = writeStatisticsSheet(book, cells, grid, limits, language, locale))
+            if (auto failed = writeStatisticsSheet(book, cells, *values, limits, language, locale))
                 return fail(failed->reason);
         }
         if (lxw_error e = book.close())

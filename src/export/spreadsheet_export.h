@@ -20,6 +20,8 @@
 
 namespace quilex {
 
+class TableValues;
+
 // Table rows per worksheet, and the rows of the area that every worksheet formats (one more:
 // its last row always stays empty).
 inline constexpr int RowsPerSheet = 65535;
@@ -59,7 +61,7 @@ std::optional<QString> ExportToSpreadsheet(const StringGrid& grid, const QString
                                            const QString& sheetTitle,
                                            const QLocale& locale = QLocale::system(),
                                            QString* reason = nullptr, const TableLimits& limits = {},
-                                           int statisticsLanguage = -1);
+                                           int statisticsLanguage = -1, const TableValues* values = nullptr);
 
 // The statistics sheet's name.
 QString statisticsSheetName(int languageIndex);

@@ -1,11 +1,13 @@
 #include "table/archive_rows.h"
 
 #include "table/archive_columns.h"
+#include "table/table_values.h"
 
 #include <QDate>
 #include <QTime>
 
 #include <cmath>
+#include <limits>
 
 namespace quilex {
 
@@ -123,6 +125,58 @@ std::vector<QStringList> archiveRows(const std::vector<ArchiveRecord>& records, 
     for (std::size_t i = 0; i < records.size(); ++i)
         rows.push_back(formatter.row(i, records[i], names, languageIndex));
     return rows;
+}
+
+std::optional<std::int32_t> thicknessHundredths(float thickness)
+{
+    if (!std::isfinite(thickness))
+        return std::nullopt;
+    // A float times 100 is exact in a double (24 bits of mantissa and 7 of the hundred), so the
+    // one rounding here is the cell's: to the nearer hundredth, halves away from zero.
+    const double hundredths = std::round(double(thickness) * 100.0);
+    if (hundredths < double(std::numeric_limits<std::int32_t>::min()) ||
+        hundredths > double(std::numeric_limits<std::int32_t>::max()))
+        return std::nullopt;
+    return static_cast<std::int32_t>(hundredths);
+}
+
+ArchiveValues archiveRowValues(std::size_t i, const ArchiveRecord& record, const QString& recordText,
+                               const QString& materialText, bool twoDigitYears)
+{
+    ArchiveValues v;
+    v.row = static_cast<int>(i + 1);
+    v.record = recordText;
+    v.material = materialText;
+    v.recordNumber = static_cast<std::int32_t>(i + 1);
+    v.soundSpeed = record.SoundSpeed;
+    v.number = record.Number;
+    v.series = record.Series;
+    // Every whole number of a record is written plainly; the thickness with two decimals.
+    v.plainWholeNumbers = 0xF;
+    v.thickness = thicknessHundredths(record.Thickness);
+    if (v.thickness)
+        v.thicknessDecimals = 2;
+    const RecordMoment moment = momentOf(record);
+    if (moment.valid()) {
+        v.date = twoDigitYears ? QDate(2000 + moment.date.year() % 100, moment.date.month(), moment.date.day())
+                               : moment.date;
+        v.secondsOfDay = moment.time.msecsSinceStartOfDay() / 1000;
+    }
+    return v;
+}
+
+void putArchiveDownload(StringGrid& table, TableValues* values, const std::vector<ArchiveRecord>& records,
+                        const MaterialNames& names, std::uint8_t languageIndex, const QLocale& locale)
+{
+    putArchiveRows(table, archiveRows(records, names, languageIndex, locale));
+    if (!values)
+        return;
+    const bool twoDigitYears = values->cells().twoDigitYears();
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const int row = static_cast<int>(i + 1);
+        values->setRow(row, archiveRowValues(i, records[i], table.cell(archive_column::Record, row),
+                                             table.cell(archive_column::Material, row), twoDigitYears));
+    }
 }
 
 } // namespace quilex

@@ -4,6 +4,8 @@
 
 #include "exchange/archive_records.h"
 #include "exchange/materials.h"
+#include "table/archive_values.h"
+#include "table/string_grid.h"
 
 #include <QLocale>
 #include <QString>
@@ -11,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace quilex {
@@ -37,5 +40,24 @@ QStringList archiveRowTexts(std::size_t i, const ArchiveRecord& record, const Ma
 // The rows for a download's records, record i in row i + 1.
 std::vector<QStringList> archiveRows(const std::vector<ArchiveRecord>& records, const MaterialNames& names,
                                      std::uint8_t languageIndex, const QLocale& locale = QLocale::system());
+
+// The thickness a record's cell shows, in hundredths of a millimetre: rounded as the cell's two
+// decimals are; none where the cell shows "NAN" or the value does not fit.
+std::optional<std::int32_t> thicknessHundredths(float thickness);
+
+// The values of record i's row, exactly what reading the row's texts gives, made from the record
+// itself; record and material are the row's texts of those cells. With a date format of two-digit
+// years, the date is the one its text reads back as (2000 to 2099).
+ArchiveValues archiveRowValues(std::size_t i, const ArchiveRecord& record, const QString& recordText,
+                               const QString& materialText, bool twoDigitYears);
+
+class TableValues;
+
+// Puts a download into the table: one row per record after the header row, which stays as it
+// is (an empty archive leaves the header row and one empty row), in the language and locale
+// given; and when values are kept beside the table, the rows' values from the records.
+void putArchiveDownload(StringGrid& table, TableValues* values, const std::vector<ArchiveRecord>& records,
+                        const MaterialNames& names, std::uint8_t languageIndex,
+                        const QLocale& locale = QLocale::system());
 
 } // namespace quilex

@@ -1,7 +1,9 @@
 #pragma once
-// An archive row as values: the one reader of the table's cells that the statistics, the
-// limits' highlighting and the chart share (the sort and the workbook read single cells through
-// the same CellReader). Every field is missing where its cell holds no value, such as "NAN".
+// An archive row as values: what the sort, the red rows, the statistics, the chart, the limits
+// and the workbook read instead of the texts. The texts stay the truth (a project shows exactly
+// what it holds); the values are read from them once per change (table_values.h keeps them
+// beside a table), or made straight from the gauge's records at a download. Every field is
+// missing where its cell holds no value, such as "NAN".
 
 #include "table/cell_values.h"
 #include "table/string_grid.h"
@@ -19,17 +21,25 @@ struct ArchiveValues {
     int row = 0;                              // the table row it came from
     QString record;                           // column 0, "№", as written
     QString material;                         // column 1
+    std::optional<std::int32_t> recordNumber; // column 0 as a whole number
     std::optional<std::int32_t> soundSpeed;   // column 2, m/s
     std::optional<std::int32_t> thickness;    // column 3, hundredths of a millimetre
     std::optional<std::int32_t> number;       // column 4
     std::optional<std::int32_t> series;       // column 5
     std::optional<QDate> date;                // column 6, the locale's short date format
     std::optional<int> secondsOfDay;          // column 7, hh:mm:ss
+
+    // How the cells were written, for whoever writes them again as values (the workbook): a
+    // whole number written as a spreadsheet writes it (no sign but a minus, no leading zeros,
+    // no minus zero), bit per column of WholeNumberColumns; and the decimals of a thickness
+    // written as a plain decimal number in that form (-1 when it was not).
+    std::uint8_t plainWholeNumbers = 0;
+    std::int8_t thicknessDecimals = -1;
+    bool plainWholeNumber(int column) const;
 };
 
 // What of a row is read: all of it, or only what the statistics and the chart use (the record
-// number, the thickness and the series), which for a long archive is many times quicker than
-// reading every date through the locale.
+// number, the thickness and the series).
 enum class ArchiveFields { All, Measurements };
 
 class ArchiveRowReader {
@@ -47,5 +57,11 @@ public:
 private:
     CellReader cells_;
 };
+
+// Where the data rows of a table begin, as rows() and every reader of the values count them.
+inline int firstDataRow(const StringGrid& grid)
+{
+    return grid.fixedRows() > 0 ? 1 : 0;
+}
 
 } // namespace quilex

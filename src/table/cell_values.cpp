@@ -29,6 +29,118 @@ CellReader::CellReader(const QLocale& locale)
     if (point.size() == 1 && !isAsciiDigit(point[0]))
         point_ = point[0].unicode();
     twoDigitYears_ = dateFormat_.contains(QLatin1String("yy")) && !dateFormat_.contains(QLatin1String("yyyy"));
+
+    // A table of many thousand rows holds as many dates, and the locale's parser takes some
+    // microseconds for each: the usual short formats (numbers and separators, or English month
+    // names) are read digit by digit instead, with the same answer.
+    using Kind = DateField::Kind;
+    std::vector<DateField> fields;
+    bool readable = true;
+    int names = 0;
+    for (qsizetype i = 0; i < dateFormat_.size() && readable;) {
+        const QChar c = dateFormat_[i];
+        qsizetype run = 1;
+        while (i + run < dateFormat_.size() && dateFormat_[i + run] == c)
+            ++run;
+        if (c == u'd' && run <= 2) {
+            fields.push_back({Kind::Day, int(run), {}});
+        } else if (c == u'M' && run <= 2) {
+            fields.push_back({Kind::Month, int(run), {}});
+        } else if (c == u'M' && run <= 4) {
+            fields.push_back({Kind::MonthName, int(run), {}});
+            ++names;
+        } else if (c == u'y' && (run == 2 || run == 4)) {
+            fields.push_back({Kind::Year, int(run), {}});
+        } else if (c.isLetterOrNumber() || c == u'\'') {
+            readable = false; // week days, quoted text and the like: the locale reads them
+        } else {
+            if (fields.empty() || fields.back().kind != Kind::Literal)
+                fields.push_back({Kind::Literal, 0, {}});
+            fields.back().literal += QString(run, c);
+        }
+        i += run;
+    }
+    // Two numbers side by side could not be told apart digit by digit.
+    for (std::size_t k = 1; k < fields.size() && readable; ++k)
+        readable = fields[k].kind == Kind::Literal || fields[k - 1].kind == Kind::Literal;
+    // Month names only where the program knows they are the same in every form.
+    if (names > 0 && locale.language() != QLocale::C && locale.language() != QLocale::English)
+        readable = false;
+    if (readable && !fields.empty()) {
+        dateFields_ = std::move(fields);
+        for (const DateField& field : dateFields_)
+            if (field.kind == Kind::MonthName)
+                for (int m = 1; m <= 12; ++m)
+                    monthNames_[std::size_t(m - 1)] =
+                        locale_.toString(QDate(2000, m, 1), QString(field.width, u'M'));
+    }
+}
+
+std::optional<QDate> CellReader::dateByFields(QStringView text) const
+{
+    using Kind = DateField::Kind;
+    int day = 0;
+    int month = 0;
+    int year = 0;
+    qsizetype at = 0;
+    auto digitsAt = [&](qsizetype from, qsizetype count, int& value) {
+        if (from + count > text.size())
+            return false;
+        value = 0;
+        for (qsizetype i = from; i < from + count; ++i) {
+            if (!isAsciiDigit(text[i]))
+                return false;
+            value = value * 10 + (text[i].unicode() - u'0');
+        }
+        return true;
+    };
+    for (const DateField& field : dateFields_) {
+        switch (field.kind) {
+        case Kind::Literal:
+            if (!text.mid(at).startsWith(field.literal))
+                return std::nullopt;
+            at += field.literal.size();
+            break;
+        case Kind::MonthName: {
+            month = 0;
+            for (int m = 0; m < 12 && month == 0; ++m)
+                if (!monthNames_[std::size_t(m)].isEmpty() && text.mid(at).startsWith(monthNames_[std::size_t(m)]))
+                    month = m + 1;
+            if (month == 0)
+                return std::nullopt;
+            at += monthNames_[std::size_t(month - 1)].size();
+            break;
+        }
+        case Kind::Day:
+        case Kind::Month:
+        case Kind::Year: {
+            int value = 0;
+            qsizetype count = field.width;
+            if (field.width == 1) {
+                // One digit, or two when the first is not a zero: as the locale writes 7 and 17.
+                count = at + 1 < text.size() && isAsciiDigit(text[at + 1]) ? 2 : 1;
+                if (count == 2 && text[at] == u'0')
+                    return std::nullopt;
+            }
+            if (!digitsAt(at, count, value))
+                return std::nullopt;
+            at += count;
+            if (field.kind == Kind::Day)
+                day = value;
+            else if (field.kind == Kind::Month)
+                month = value;
+            else
+                year = field.width == 2 ? 2000 + value : value;
+            break;
+        }
+        }
+    }
+    if (at != text.size())
+        return std::nullopt;
+    const QDate date(year, month, day);
+    if (!date.isValid())
+        return std::nullopt;
+    return date;
 }
 
 std::optional<DecimalNumber> CellReader::decimal(QStringView text) const
@@ -157,6 +269,13 @@ std::optional<int> CellReader::secondsOfDay(QStringView text)
 }
 
 std::optional<QDate> CellReader::date(const QString& text) const
+{
+    if (!dateFields_.empty())
+        return dateByFields(text);
+    return dateThroughLocale(text);
+}
+
+std::optional<QDate> CellReader::dateThroughLocale(const QString& text) const
 {
     // Every date the table holds has a digit in it; "NAN" and names need no parsing.
     if (text.isEmpty() || !std::any_of(text.begin(), text.end(), isAsciiDigit))

@@ -11,8 +11,10 @@
 #include <QString>
 #include <QStringView>
 
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace quilex {
 
@@ -46,12 +48,28 @@ public:
     // A date written in the locale's short date format, exactly as the locale writes it again;
     // two-digit years are taken as 2000 to 2099 (the gauge's years).
     std::optional<QDate> date(const QString& text) const;
+    // The same through the locale's own parser, which is what date() answers like; date() only
+    // takes a shorter way for the formats it can read digit by digit. For the tests.
+    std::optional<QDate> dateThroughLocale(const QString& text) const;
 
     const QLocale& locale() const { return locale_; }
+    // The short date format writes the year with two digits, which read back as 2000 to 2099.
+    bool twoDigitYears() const { return twoDigitYears_; }
     const QString& shortDateFormat() const { return dateFormat_; }
 
 private:
+    // The short date format taken apart, when it holds only fields the reader can read digit by
+    // digit (or English month names) and literal characters.
+    struct DateField {
+        enum class Kind { Literal, Day, Month, MonthName, Year } kind = Kind::Literal;
+        int width = 0;   // digits: 1 (one or two, no leading zero), 2 or 4; names: 3 or 4 letters
+        QString literal; // for Literal
+    };
+    std::optional<QDate> dateByFields(QStringView text) const;
+
     QLocale locale_;
+    std::vector<DateField> dateFields_; // empty: the locale reads every date
+    std::array<QString, 12> monthNames_; // for MonthName, as the format writes them
     QLocale numbers_; // the locale, refusing group separators
     QString minus_;
     char16_t point_ = u'.';

@@ -2,6 +2,7 @@
 
 #include "table/archive_columns.h"
 #include "table/cell_values.h"
+#include "table/table_values.h"
 
 #include <QCollator>
 #include <QCollatorSortKey>
@@ -84,6 +85,27 @@ void quickSort(std::vector<TMyData>& a, Compare compare)
 int sign(int value)
 {
     return (value > 0) - (value < 0);
+}
+
+// The rows in their sorted order, from each data row's key.
+std::vector<int> orderOf(std::vector<TMyData>& list, SortDirection direction)
+{
+    const bool ascending = direction == 1;
+    quickSort(list, [ascending](const TMyData& x, const TMyData& y) {
+        const TMyData& a = ascending ? x : y;
+        const TMyData& b = ascending ? y : x;
+        return (a.Key > b.Key) - (a.Key < b.Key);
+    });
+    std::vector<int> rows(list.size());
+    for (std::size_t k = 0; k < list.size(); ++k)
+        rows[k] = list[k].RowIndex;
+    return rows;
+}
+
+// A date and its row's time as one number that sorts as the two do, the date first.
+std::int64_t dateKey(const QDate& date, std::optional<int> secondsOfDay)
+{
+    return date.toJulianDay() * 86401 + (secondsOfDay ? *secondsOfDay + 1 : 0);
 }
 
 // The key of each data row of a text column: its text's rank among the column's distinct
@@ -206,8 +228,7 @@ std::variant<std::vector<int>, QString> sortedRows(std::span<const QString> text
                     value = *seconds;
             } else if (const auto date = reader.date(text)) {
                 const std::size_t at = static_cast<std::size_t>(fixed + k);
-                const auto seconds = at < times.size() ? CellReader::secondsOfDay(times[at]) : std::nullopt;
-                value = date->toJulianDay() * 86401 + (seconds ? *seconds + 1 : 0);
+                value = dateKey(*date, at < times.size() ? CellReader::secondsOfDay(times[at]) : std::nullopt);
             }
         }
         std::vector<std::int64_t> distinct;
@@ -244,23 +265,94 @@ std::variant<std::vector<int>, QString> sortedRows(std::span<const QString> text
         break;
     }
 
-    const bool ascending = direction == 1;
-    quickSort(list, [ascending](const TMyData& x, const TMyData& y) {
-        const TMyData& a = ascending ? x : y;
-        const TMyData& b = ascending ? y : x;
-        return (a.Key > b.Key) - (a.Key < b.Key);
-    });
-    std::vector<int> rows(static_cast<size_t>(n));
-    for (int k = 0; k < n; ++k)
-        rows[static_cast<size_t>(k)] = list[static_cast<size_t>(k)].RowIndex;
-    return rows;
+    return orderOf(list, direction);
+}
+
+std::variant<std::vector<int>, QString> sortedRows(const TableValues& values, int column, SortDirection direction,
+                                                   int languageIndex, const QLocale& locale)
+{
+    const StringGrid& grid = values.grid();
+    const int fixed = grid.fixedRows();
+    const int rowCount = grid.rowCount();
+    const ColumnKey kind = columnKey(column);
+    if (direction == 0 || fixed <= 0 || rowCount <= fixed || column < 0)
+        return std::vector<int>{};
+    auto columnTexts = [&] {
+        std::vector<QString> texts(static_cast<size_t>(rowCount));
+        for (int r = 0; r < rowCount; ++r)
+            texts[static_cast<size_t>(r)] = grid.cell(column, r);
+        return texts;
+    };
+    if (kind == ColumnKey::Text) {
+        const std::vector<QString> texts = columnTexts();
+        return sortedRows(texts, fixed, column, direction, languageIndex, locale);
+    }
+
+    // The keys from the rows' values, exactly as the texts give them.
+    const int n = rowCount - fixed;
+    std::vector<TMyData> list(static_cast<size_t>(n));
+    if (kind == ColumnKey::Integer || kind == ColumnKey::Hundredths) {
+        for (int k = 0; k < n; ++k) {
+            const int r = fixed + k;
+            const ArchiveValues& v = values.row(r);
+            const std::optional<std::int32_t>& value = kind == ColumnKey::Hundredths ? v.thickness
+                                                       : column == archive_column::Record ? v.recordNumber
+                                                       : column == archive_column::SoundSpeed ? v.soundSpeed
+                                                       : column == archive_column::Number ? v.number
+                                                                                          : v.series;
+            if (!value)
+                return conversionError(columnTexts(), column, r, kind, languageIndex);
+            list[static_cast<size_t>(k)] = {r, *value};
+        }
+        return orderOf(list, direction);
+    }
+    std::vector<std::optional<std::int64_t>> keys(static_cast<size_t>(n));
+    bool missing = false;
+    for (int k = 0; k < n; ++k) {
+        const ArchiveValues& v = values.row(fixed + k);
+        auto& key = keys[static_cast<size_t>(k)];
+        if (kind == ColumnKey::Time) {
+            if (v.secondsOfDay)
+                key = *v.secondsOfDay;
+        } else if (v.date) {
+            // Only a table wide enough to have the time column takes it as the tie-break.
+            key = dateKey(*v.date, grid.colCount() > archive_column::Time ? v.secondsOfDay : std::nullopt);
+        }
+        missing = missing || !key;
+    }
+    // Cells that hold no date or time come after all that do, among themselves in text order.
+    std::vector<std::int32_t> ranks;
+    if (missing)
+        ranks = textRanks(columnTexts(), fixed, n, locale);
+    std::vector<std::int64_t> distinct;
+    for (const auto& key : keys)
+        if (key)
+            distinct.push_back(*key);
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    const auto valued = static_cast<std::int32_t>(distinct.size());
+    for (int k = 0; k < n; ++k) {
+        const auto& key = keys[static_cast<size_t>(k)];
+        list[static_cast<size_t>(k)] = {
+            fixed + k, key ? static_cast<std::int32_t>(std::lower_bound(distinct.begin(), distinct.end(), *key) -
+                                                       distinct.begin())
+                           : valued + ranks[static_cast<size_t>(k)]};
+    }
+    return orderOf(list, direction);
 }
 
 std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection direction,
-                                int languageIndex, const QLocale& locale)
+                                int languageIndex, const QLocale& locale, const TableValues* values)
 {
     if (column < 0 || grid.fixedRows() == 0 || direction == 0)
         return std::nullopt;
+    if (values && &values->grid() == &grid) {
+        auto sorted = sortedRows(*values, column, direction, languageIndex, locale);
+        if (auto* error = std::get_if<QString>(&sorted))
+            return std::move(*error);
+        moveRows(grid, std::get<std::vector<int>>(sorted));
+        return std::nullopt;
+    }
     // The column's texts side by side; a copy of a text only counts a reference. Dates take
     // the time beside them as the tie-break.
     std::vector<QString> texts(static_cast<size_t>(grid.rowCount()));
@@ -275,7 +367,12 @@ std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection dire
     auto sorted = sortedRows(texts, grid.fixedRows(), column, direction, languageIndex, locale, times);
     if (auto* error = std::get_if<QString>(&sorted))
         return std::move(*error);
-    const std::vector<int>& list = std::get<std::vector<int>>(sorted);
+    moveRows(grid, std::get<std::vector<int>>(sorted));
+    return std::nullopt;
+}
+
+void moveRows(StringGrid& grid, const std::vector<int>& list)
+{
     const int fixed = grid.fixedRows();
     const int n = static_cast<int>(list.size());
 
@@ -297,18 +394,18 @@ std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection dire
         positions[static_cast<size_t>(atJ - fixed)] = k;
         positions[static_cast<size_t>(r - fixed)] = j;
     }
-    return std::nullopt;
 }
 
 HeaderClickResult headerClick(StringGrid& grid, SortDirection& sortDirection, bool leftButton,
-                              int column, int row, int languageIndex, const QLocale& locale)
+                              int column, int row, int languageIndex, const QLocale& locale,
+                              const TableValues* values)
 {
     if (!leftButton || row < 0 || row >= grid.fixedRows() || column < 0 || column >= grid.colCount())
         return {};
     sortDirection = toggledSortDirection(sortDirection);
     if (grid.isEmptyTable())
         return {HeaderClickOutcome::EmptyTable, {}};
-    if (auto error = sortGrid(grid, column, sortDirection, languageIndex, locale))
+    if (auto error = sortGrid(grid, column, sortDirection, languageIndex, locale, values))
         return {HeaderClickOutcome::Failed, std::move(*error)};
     return {HeaderClickOutcome::Sorted, {}};
 }

@@ -39,13 +39,22 @@ enum class ColumnKey { Integer, Hundredths, Date, Time, Text };
 // that do.
 ColumnKey columnKey(int column);
 
+class TableValues;
+
 // Sorts the data rows (those below the fixed rows) by one column; direction 1 ascending, any
 // other non-zero value descending, 0 does nothing. Nothing happens without fixed rows or data
 // rows. A cell that does not convert stops the sort before any row moves: the table is left as
 // it was and the message (Russian for languageIndex 0, English for 1) is returned.
-// The locale gives the decimal separator of thicknesses and the collation of texts.
+// The locale gives the decimal separator of thicknesses and the collation of texts. With the
+// values kept beside this grid, number, date and time columns sort by them and no cell is read
+// as a number again; the order is the same.
 std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection direction,
-                                int languageIndex, const QLocale& locale = QLocale::system());
+                                int languageIndex, const QLocale& locale = QLocale::system(),
+                                const TableValues* values = nullptr);
+
+// Moves the data rows into an order sortedRows gave (entry k is the row that becomes data row
+// k), by exchanges of whole rows.
+void moveRows(StringGrid& grid, const std::vector<int>& order);
 
 // The order that sortGrid would leave the data rows in, without moving any, from the texts of
 // the sort column (all RowCount rows, header first) and the number of fixed rows: entry k is
@@ -56,6 +65,10 @@ std::variant<std::vector<int>, QString> sortedRows(std::span<const QString> text
                                                    SortDirection direction, int languageIndex,
                                                    const QLocale& locale = QLocale::system(),
                                                    std::span<const QString> times = {});
+
+// The same order from the values kept beside a grid, for one of its columns.
+std::variant<std::vector<int>, QString> sortedRows(const TableValues& values, int column, SortDirection direction,
+                                                   int languageIndex, const QLocale& locale = QLocale::system());
 
 enum class HeaderClickOutcome {
     Ignored,       // not the left button, or not over a header cell: nothing changed
@@ -75,6 +88,6 @@ struct HeaderClickResult {
 // (cell (0, 1) empty), sorts by that column.
 HeaderClickResult headerClick(StringGrid& grid, SortDirection& sortDirection, bool leftButton,
                               int column, int row, int languageIndex,
-                              const QLocale& locale = QLocale::system());
+                              const QLocale& locale = QLocale::system(), const TableValues* values = nullptr);
 
 } // namespace quilex

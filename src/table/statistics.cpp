@@ -82,7 +82,7 @@ private:
 
 } // namespace
 
-ArchiveStatistics computeStatistics(const std::vector<ArchiveValues>& rows, const TableLimits& limits)
+ArchiveStatistics computeStatistics(std::span<const ArchiveValues> rows, const TableLimits& limits)
 {
     std::map<std::int32_t, Accumulator> bySeries;
     Accumulator all;
@@ -105,15 +105,12 @@ ArchiveStatistics computeStatistics(const StringGrid& grid, const TableLimits& l
     return computeStatistics(ArchiveRowReader(locale).rows(grid, ArchiveFields::Measurements), limits);
 }
 
-bool belowMinimum(const StringGrid& grid, int row, const TableLimits& limits, const ArchiveRowReader& reader)
+bool belowMinimum(const ArchiveValues& row, const TableLimits& limits)
 {
-    if (row < grid.fixedRows() || row >= grid.rowCount())
+    if (!row.thickness)
         return false;
-    const auto thickness = reader.thickness(grid, row);
-    if (!thickness)
-        return false;
-    const ThicknessLimits applies = limits.forSeries(ArchiveRowReader::series(grid, row));
-    return applies.minimum && *thickness < *applies.minimum;
+    const ThicknessLimits applies = limits.forSeries(row.series);
+    return applies.minimum && *row.thickness < *applies.minimum;
 }
 
 bool isThicknessColumn(int column)

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <variant>
 #include <vector>
 
@@ -42,7 +43,7 @@ struct ArchiveStatistics {
     bool anyLimits = false;               // some minimum or nominal is set
 };
 
-ArchiveStatistics computeStatistics(const std::vector<ArchiveValues>& rows, const TableLimits& limits);
+ArchiveStatistics computeStatistics(std::span<const ArchiveValues> rows, const TableLimits& limits);
 // The same for the data rows of an archive table, read in the locale's forms.
 ArchiveStatistics computeStatistics(const StringGrid& grid, const TableLimits& limits,
                                     const QLocale& locale = QLocale::system());
@@ -66,7 +67,7 @@ bool isThicknessColumn(int column);
 bool isPercentColumn(int column);
 
 // A reading below the minimum that holds for its row (the series' own or the table's).
-bool belowMinimum(const StringGrid& grid, int row, const TableLimits& limits, const ArchiveRowReader& reader);
+bool belowMinimum(const ArchiveValues& row, const TableLimits& limits);
 
 // The header texts in a language.
 QStringList statisticsHeader(int languageIndex, bool withLimits);

@@ -9,12 +9,12 @@ StatisticsModel::StatisticsModel(QObject* parent) : QAbstractTableModel(parent)
     qRegisterMetaType<quilex::TableLimits>();
 }
 
-void StatisticsModel::update(const StringGrid& grid, const TableLimits& limits, int languageIndex)
+void StatisticsModel::update(std::span<const ArchiveValues> rows, const TableLimits& limits, int languageIndex)
 {
     beginResetModel();
     limits_ = limits;
     languageIndex_ = languageIndex;
-    statistics_ = computeStatistics(grid, limits);
+    statistics_ = computeStatistics(rows, limits);
     // The limits' columns are always there to be filled in; the figures that follow from them
     // only once one is set.
     statistics_.anyLimits = true;

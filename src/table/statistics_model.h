@@ -9,6 +9,7 @@
 #include <QAbstractTableModel>
 
 #include <functional>
+#include <span>
 
 namespace quilex {
 
@@ -17,8 +18,8 @@ class StatisticsModel final : public QAbstractTableModel {
 public:
     explicit StatisticsModel(QObject* parent = nullptr);
 
-    // Recomputes from the table's rows and the limits, in a language.
-    void update(const StringGrid& grid, const TableLimits& limits, int languageIndex);
+    // Recomputes from the table's rows' values and the limits, in a language.
+    void update(std::span<const ArchiveValues> rows, const TableLimits& limits, int languageIndex);
     const ArchiveStatistics& statistics() const { return statistics_; }
     const TableLimits& limits() const { return limits_; }
     // The figures as the window shows them (header and rows of texts), for copying and printing.

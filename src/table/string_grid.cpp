@@ -49,6 +49,8 @@ StringGrid& StringGrid::operator=(const StringGrid& other)
 {
     if (this != &other) {
         takeContents(other);
+        if (companion_)
+            companion_->allRowsChanged();
         structureChanged();
     }
     return *this;
@@ -58,6 +60,8 @@ StringGrid& StringGrid::operator=(StringGrid&& other) noexcept
 {
     if (this != &other) {
         takeContents(std::move(other));
+        if (companion_)
+            companion_->allRowsChanged();
         structureChanged();
     }
     return *this;
@@ -77,6 +81,8 @@ void StringGrid::takeContents(StringGrid&& other)
 {
     rows_ = std::move(other.rows_);
     other.rows_.clear();
+    if (other.companion_)
+        other.companion_->allRowsChanged();
     colCount_ = other.colCount_;
     rowCount_ = other.rowCount_;
     fixedCols_ = other.fixedCols_;
@@ -103,6 +109,8 @@ void StringGrid::setRowCount(int count)
     rowCount_ = count;
     fixedRows_ = std::min(fixedRows_, rowCount_ - 1);
     clampSelection();
+    if (companion_)
+        companion_->rowCountChanged(rowCount_);
     structureChanged();
 }
 
@@ -162,6 +170,8 @@ void StringGrid::setCell(int col, int row, QString&& text)
     if (!target)
         return;
     *target = std::move(text);
+    if (companion_)
+        companion_->rowsChanged(row, row);
     cellsChanged({col, row, col, row});
 }
 
@@ -214,6 +224,8 @@ void StringGrid::exchangeRows(int a, int b)
         if (rowB[c].isEmpty())
             rowB[c] = spaceText();
     }
+    if (companion_)
+        companion_->rowsExchanged(a, b);
     cellsChanged({0, std::min(a, b), colCount_ - 1, std::max(a, b)});
 }
 

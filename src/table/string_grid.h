@@ -40,6 +40,19 @@ class StringGrid {
 public:
     using ChangeHandler = std::function<void(const GridChange&)>;
 
+    // Something kept per row beside the texts (the archive's values, table_values.h): told of
+    // every change to the rows at once, also inside an UpdateBatch, so that it never serves
+    // what a row held before. A sort's row exchanges are told as exchanges, which lets it move
+    // what it keeps instead of reading the rows again.
+    class RowCompanion {
+    public:
+        virtual ~RowCompanion() = default;
+        virtual void rowsChanged(int first, int last) = 0; // texts of these rows (inclusive)
+        virtual void rowsExchanged(int a, int b) = 0;
+        virtual void rowCountChanged(int count) = 0;
+        virtual void allRowsChanged() = 0; // the grid took another grid's contents
+    };
+
     // The archive table starts with 8 columns, 9 rows, one fixed row and one fixed column.
     StringGrid(int colCount = 8, int rowCount = 9, int fixedCols = 1, int fixedRows = 1);
     // A copy takes the cells, counts and selection, never the change handler: that belongs to
@@ -89,6 +102,9 @@ public:
 
     // Called after every change, or once at the end of an UpdateBatch.
     void setChangeHandler(ChangeHandler handler) { handler_ = std::move(handler); }
+    // At most one; a copy of the grid has none. Whoever sets it clears it before it goes.
+    void setCompanion(RowCompanion* companion) { companion_ = companion; }
+    RowCompanion* companion() const { return companion_; }
 
     // While one of these lives, changes are gathered and told once when the last one ends.
     class UpdateBatch {
@@ -122,6 +138,7 @@ private:
     GridRect selection_;
 
     ChangeHandler handler_;
+    RowCompanion* companion_ = nullptr;
     int batchDepth_ = 0;
     bool pendingStructure_ = false;
     bool pendingSelection_ = false;

@@ -37,7 +37,7 @@ QString defaultSaveDialog(QWidget* parent)
 
 } // namespace
 
-ChartWindow::ChartWindow(const StringGrid& table, QWidget* parent)
+ChartWindow::ChartWindow(const TableValues& table, QWidget* parent)
     : QWidget(parent, Qt::Window), saveDialog(defaultSaveDialog), table_(table), view_(new QChartView(this)),
       histogram_(new QPushButton(this)), save_(new QPushButton(this))
 {
@@ -88,7 +88,7 @@ std::unique_ptr<QChart> ChartWindow::makeChart(std::optional<int> pointsAcross) 
     options.languageIndex = languageIndex();
     if (pointsAcross)
         options.pointsAcross = *pointsAcross;
-    return makeReadingsChart(ArchiveRowReader().rows(table_, ArchiveFields::Measurements), limits_, options);
+    return makeReadingsChart(table_.dataRows(), limits_, options);
 }
 
 void ChartWindow::refresh(const TableLimits& limits)

@@ -3,7 +3,7 @@
 // series, the minimum and nominal as lines; or the histogram of the thicknesses. It follows the
 // archive table while it is open and saves the picture as PNG or SVG.
 
-#include "table/string_grid.h"
+#include "table/table_values.h"
 #include "table/thickness_limits.h"
 
 #include <QWidget>
@@ -23,7 +23,7 @@ namespace quilex {
 class ChartWindow final : public QWidget {
     Q_OBJECT
 public:
-    ChartWindow(const StringGrid& table, QWidget* parent = nullptr);
+    ChartWindow(const TableValues& table, QWidget* parent = nullptr);
 
     void refresh(const TableLimits& limits);
     void retranslate();
@@ -43,7 +43,7 @@ private:
     // it when none is given.
     std::unique_ptr<QChart> makeChart(std::optional<int> pointsAcross) const;
 
-    const StringGrid& table_;
+    const TableValues& table_;
     TableLimits limits_;
     QChartView* view_;
     QPushButton* histogram_;

@@ -146,7 +146,7 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
     // With a minimum allowable thickness set, a reading below it stands out in red. Asked only
     // of the rows on the screen.
     StringGrid1->gridModel()->setRowColour([this](int row) -> std::optional<QColor> {
-        if (!limits_.empty() && belowMinimum(ArchiveTable, row, limits_, rowReader_))
+        if (!limits_.empty() && belowMinimum(tableValues_.row(row), limits_))
             return QColor(0xFF, 0xA0, 0xA0); // red, and the text still reads
         return std::nullopt;
     });
@@ -219,7 +219,7 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
     // checked does, so a failed or cancelled one leaves the table as it was. The rows are made
     // now, in the language in use.
     connect(&runner_, &ExchangeRunner::archiveRead, this, [this](const ArchiveDownload& download) {
-        putArchiveRows(ArchiveTable, archiveRows(download.records, download.names, languageIndex()));
+        putArchiveDownload(ArchiveTable, &tableValues_, download.records, download.names, languageIndex());
         StringGrid1->horizontalHeader()->setSortIndicatorShown(false);
         setWindowModified(true);
     });
@@ -374,7 +374,7 @@ void TForm1::refreshAnalysis()
 void TForm1::Statistics1Click()
 {
     if (!statisticsWindow_) {
-        statisticsWindow_ = std::make_unique<StatisticsWindow>(ArchiveTable, this);
+        statisticsWindow_ = std::make_unique<StatisticsWindow>(tableValues_, this);
         // Limits set in the window belong to the table: kept in its project, drawn in red.
         connect(statisticsWindow_.get(), &StatisticsWindow::limitsEdited, this, [this](const TableLimits& limits) {
             setLimits(limits);
@@ -390,7 +390,7 @@ void TForm1::Statistics1Click()
 void TForm1::Chart1Click()
 {
     if (!chartWindow_)
-        chartWindow_ = std::make_unique<ChartWindow>(ArchiveTable, this);
+        chartWindow_ = std::make_unique<ChartWindow>(tableValues_, this);
     chartWindow_->show();
     chartWindow_->refresh(limits_);
     chartWindow_->raise();
@@ -574,7 +574,8 @@ void TForm1::StringGrid1KeyDown(int key, Qt::KeyboardModifiers modifiers)
 void TForm1::StringGrid1MouseUp(Qt::MouseButton button, int column, int row)
 {
     const HeaderClickResult click =
-        headerClick(ArchiveTable, SortDirection_, button == Qt::LeftButton, column, row, languageIndex());
+        headerClick(ArchiveTable, SortDirection_, button == Qt::LeftButton, column, row, languageIndex(),
+                    QLocale::system(), &tableValues_);
     if (click.outcome == HeaderClickOutcome::Sorted) {
         // The header shows which column was sorted last and which way; the sort is the table's.
         QHeaderView* header = StringGrid1->horizontalHeader();

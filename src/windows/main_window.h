@@ -5,7 +5,7 @@
 #include "table/grid_sort.h"
 #include "table/string_grid.h"
 #include "windows/string_grid_view.h"
-#include "table/archive_values.h"
+#include "table/table_values.h"
 #include "table/thickness_limits.h"
 #include "exchange/exchange_state.h"
 #include "windows/widget_bridge.h"
@@ -61,6 +61,8 @@ public:
     void setLimits(const TableLimits& limits);
 
     StringGrid& archiveTable() { return ArchiveTable; }
+    // The values of the table's rows, kept beside its texts.
+    const TableValues& tableValues() const { return tableValues_; }
     StringGridView* grid() const { return StringGrid1; }
     ExchangeRunner& runner() { return runner_; }
     SortDirection sortDirection() const { return SortDirection_; }
@@ -142,6 +144,7 @@ private:
     ExchangeState& state_;
     ExchangeRunner runner_;
     StringGrid ArchiveTable;
+    TableValues tableValues_{ArchiveTable};
     StringGridView* StringGrid1 = nullptr;
     SortDirection SortDirection_ = 0;
     QString openFileName_;
@@ -150,7 +153,6 @@ private:
     QString lastFolder_;
     QString projectFile_;
     TableLimits limits_;
-    ArchiveRowReader rowReader_;
     bool altAlone_ = false; // Alt went down with no other key since
     std::unique_ptr<TForm2> progress_;
     std::unique_ptr<TForm3> materialWindow_;

@@ -70,7 +70,7 @@ void TForm1::Save1Click()
         return;
     }
     if (auto failed = ExportToSpreadsheet(ArchiveTable, path, Text(MainText::ArchiveTitle), QLocale::system(), nullptr,
-                                          limits_))
+                                          limits_, -1, &tableValues_))
         showError(*failed);
 }
 

@@ -61,7 +61,7 @@ void printDocument(const QString& html, QPagedPaintDevice& device)
 
 } // namespace
 
-StatisticsWindow::StatisticsWindow(const StringGrid& table, QWidget* parent)
+StatisticsWindow::StatisticsWindow(const TableValues& table, QWidget* parent)
     : QWidget(parent, Qt::Window), pdfDialog(defaultPdfDialog), table_(table), model_(new StatisticsModel(this)),
       view_(new QTableView(this)), unreadable_(new QLabel(this)), copy_(new QPushButton(this)),
       print_(new QPushButton(this)), pdf_(new QPushButton(this))
@@ -113,7 +113,7 @@ void StatisticsWindow::retranslate()
 
 void StatisticsWindow::refresh(const TableLimits& limits)
 {
-    model_->update(table_, limits, languageIndex());
+    model_->update(table_.dataRows(), limits, languageIndex());
     unreadable_->setText(Text(UnreadableText).arg(model_->statistics().all.unreadable));
     // Every header and figure whole, in the font in use.
     view_->resizeColumnsToContents();

@@ -5,7 +5,7 @@
 // copies its table (text and HTML), prints it and saves it as PDF.
 
 #include "table/statistics_model.h"
-#include "table/string_grid.h"
+#include "table/table_values.h"
 
 #include <QWidget>
 
@@ -20,7 +20,7 @@ namespace quilex {
 class StatisticsWindow final : public QWidget {
     Q_OBJECT
 public:
-    StatisticsWindow(const StringGrid& table, QWidget* parent = nullptr);
+    StatisticsWindow(const TableValues& table, QWidget* parent = nullptr);
 
     // Computes anew from the table and these limits, in the language in use.
     void refresh(const TableLimits& limits);
@@ -51,7 +51,7 @@ Q_SIGNALS:
     void limitsEdited(const quilex::TableLimits& limits);
 
 private:
-    const StringGrid& table_;
+    const TableValues& table_;
     StatisticsModel* model_;
     QTableView* view_;
     QLabel* unreadable_;

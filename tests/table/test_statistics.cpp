@@ -117,8 +117,8 @@ TEST(Statistics, LimitsCountTheThinReadingsAndTheWallLeft)
     EXPECT_DOUBLE_EQ(*s.series[0].remainingPercent, 62.5); // 7,50 of 12,00
     EXPECT_DOUBLE_EQ(*s.all.remainingPercent, 100.0 * 4 / 12);
     EXPECT_EQ(statisticsTable(s, 0).header.size(), 11);
-    EXPECT_TRUE(belowMinimum(grid, 2, limits, ArchiveRowReader(Russian)));
-    EXPECT_FALSE(belowMinimum(grid, 4, limits, ArchiveRowReader(Russian)));
+    EXPECT_TRUE(belowMinimum(ArchiveRowReader(Russian).row(grid, 2), limits));
+    EXPECT_FALSE(belowMinimum(ArchiveRowReader(Russian).row(grid, 4), limits));
 }
 
 // A large random table against a computation written out plainly in long double.
