@@ -502,6 +502,11 @@ SpreadsheetCell spreadsheetCell(const QString& text, const QLocale& locale)
     return CellTyping(locale).cell(text);
 }
 
+std::optional<SpreadsheetCell> spreadsheetCell(const ArchiveValues& row, int column, const QLocale& locale)
+{
+    return CellTyping(locale).cellFromValues(row, column);
+}
+
 std::optional<QString> ExportToSpreadsheet(const StringGrid& grid, const QString& path,
                                            const QString& sheetTitle, const QLocale& locale,
                                            QString* reason, const TableLimits& limits, int statisticsLanguage,

@@ -21,6 +21,7 @@
 namespace quilex {
 
 class TableValues;
+struct ArchiveValues;
 
 // Table rows per worksheet, and the rows of the area that every worksheet formats (one more:
 // its last row always stays empty).
@@ -75,5 +76,9 @@ struct SpreadsheetCell {
     QString numberFormat; // the format that shows value as the table shows the text
 };
 SpreadsheetCell spreadsheetCell(const QString& text, const QLocale& locale);
+// The same from the values of the cell's row, where they settle it (a plainly written number, a
+// date, a time of an archive column); nothing where the text has to be typed. Whatever it gives
+// is what spreadsheetCell gives for the cell's text.
+std::optional<SpreadsheetCell> spreadsheetCell(const ArchiveValues& row, int column, const QLocale& locale);
 
 } // namespace quilex

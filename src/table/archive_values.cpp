@@ -8,10 +8,12 @@ namespace column = archive_column;
 
 namespace {
 
-// A whole number as a spreadsheet writes it again: an optional minus, then digits without
+// A whole number (which wholeNumber read) as a spreadsheet writes it again: no plus sign, no
 // leading zeros, and not "-0".
 bool writtenPlainly(QStringView text)
 {
+    if (text.startsWith(u'+'))
+        return false;
     QStringView digits = text;
     if (digits.startsWith(u'-'))
         digits = digits.mid(1);

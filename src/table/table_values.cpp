@@ -68,9 +68,12 @@ void TableValues::rowsExchanged(int a, int b)
     for (int r : {a, b}) {
         ArchiveValues& v = values_[std::size_t(r)];
         v.row = r;
-        // An exchange writes the empty cells of both rows as " ": the texts kept here follow.
-        if (!stale_[std::size_t(r)] && (v.record.isEmpty() || v.material.isEmpty()))
-            rowsChanged(r, r);
+        // An exchange writes the empty cells of both rows as " ", which reads as no value just as
+        // an empty cell does: only the texts kept here follow.
+        if (v.record.isEmpty())
+            v.record = QStringLiteral(" ");
+        if (v.material.isEmpty() && grid_.colCount() > 1)
+            v.material = QStringLiteral(" ");
     }
 }
 

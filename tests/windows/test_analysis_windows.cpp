@@ -4,6 +4,7 @@
 // and the picture are copied, saved and printed.
 
 #include "windows/main_window.h"
+#include "table/archive_columns.h"
 #include "table/project_file.h"
 #include "base/texts.h"
 #include "support/sim_gauge.h"
@@ -174,4 +175,44 @@ TEST(ChartThinning, KeepsTheLowestAndHighestOfEachStretch)
     EXPECT_TRUE(std::any_of(thin.begin(), thin.end(), [](const ChartPoint& p) { return p.x == 8765 && p.y == 9.0; }));
     EXPECT_TRUE(std::is_sorted(thin.begin(), thin.end(), [](const ChartPoint& a, const ChartPoint& b) { return a.x < b.x; }));
     EXPECT_EQ(thinPoints({{1, 2}, {3, 4}}, 50).size(), 2u); // few points stay as they are
+}
+
+// A long table's rows are read from their texts once after it is opened, however many times
+// the statistics, the chart, a sort, the red rows and a changed limit ask for them.
+TEST(AnalysisWindowsLongTable, ARowIsReadOnceAfterTheOpen)
+{
+    const int rows = 100000;
+    StringGrid grid(8, rows + 1);
+    writeArchiveHeader(grid, 0);
+    const QLocale locale = QLocale::system();
+    for (int r = 1; r <= rows; ++r)
+        grid.setRow(r, {QString::number(r), QStringLiteral("сталь 1"), "5920",
+                        locale.toString((500 + r % 1000) / 100.0, 'f', 2), QString::number(r % 50),
+                        QString::number(r % 7), locale.toString(QDate(2013, 5, 1 + r % 28), locale.dateFormat(QLocale::ShortFormat)),
+                        "09:03:00"});
+    TempDir dir;
+    const QString path = QString::fromStdString(dir.file("long.qlx"));
+    ASSERT_FALSE(writeProjectFile(grid, path, 0));
+
+    ExchangeState state;
+    TForm1 window(state);
+    window.show();
+    window.openProjectDialog = [&](QWidget*, const QString&, const QString&) { return path; };
+    window.Action1Execute(true);
+    ASSERT_EQ(window.archiveTable().rowCount(), rows + 1);
+    window.Statistics1->trigger();
+    window.Chart1->trigger();
+    QApplication::processEvents();
+    window.StringGrid1MouseUp(Qt::LeftButton, 3, 0); // by thickness
+    window.StringGrid1MouseUp(Qt::LeftButton, 6, 0); // by date
+    TableLimits limits;
+    limits.table.minimum = 700;
+    window.setLimits(limits);
+    window.grid()->viewport()->repaint();
+    QApplication::processEvents();
+    EXPECT_EQ(window.statisticsWindow()->model()->index(window.statisticsWindow()->model()->rowCount() - 1, 1)
+                  .data()
+                  .toString(),
+              QString::number(rows));
+    EXPECT_EQ(window.tableValues().rowsRead(), std::uint64_t(rows));
 }
