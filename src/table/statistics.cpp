@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <unordered_map>
+#include <vector>
 
 namespace quilex {
 
@@ -22,7 +24,8 @@ enum StatisticsColumn {
     RemainingColumn,
 };
 
-// Gathers one series' readings and gives its figures at the end.
+// Gathers one series' readings and gives its figures at the end. The squares about the mean
+// are summed in a second pass over the rows, in row order.
 class Accumulator {
 public:
     void add(const ArchiveValues& row, const ThicknessLimits& limits)
@@ -42,12 +45,14 @@ public:
         }
         ++stats_.readings;
         sum_ += t;
-        values_.push_back(t);
         if (limits.minimum) {
             below_ += t < *limits.minimum;
             anyMinimum_ = true;
         }
     }
+
+    long double mean() const { return stats_.readings > 0 ? static_cast<long double>(sum_) / stats_.readings : 0; }
+    void addSquare(std::int32_t value, long double mean) { squares_ += (value - mean) * (value - mean); }
 
     SeriesStatistics finish(std::optional<std::int32_t> series, const ThicknessLimits& limits)
     {
@@ -55,15 +60,10 @@ public:
         stats_.limits = limits;
         const int n = stats_.readings;
         if (n > 0) {
-            // Sums of whole hundredths are exact; the deviation takes a second pass about the mean.
-            const long double mean = static_cast<long double>(sum_) / n;
-            stats_.mean = static_cast<double>(mean / 100);
-            if (n > 1) {
-                long double squares = 0;
-                for (std::int32_t v : values_)
-                    squares += (v - mean) * (v - mean);
-                stats_.deviation = static_cast<double>(std::sqrt(squares / (n - 1)) / 100);
-            }
+            // Sums of whole hundredths are exact; the deviation took a second pass about the mean.
+            stats_.mean = static_cast<double>(mean() / 100);
+            if (n > 1)
+                stats_.deviation = static_cast<double>(std::sqrt(squares_ / (n - 1)) / 100);
         }
         if (anyMinimum_ || limits.minimum)
             stats_.belowMinimum = below_;
@@ -75,26 +75,83 @@ public:
 private:
     SeriesStatistics stats_;
     std::int64_t sum_ = 0;
-    std::vector<std::int32_t> values_;
+    long double squares_ = 0;
     int below_ = 0;
     bool anyMinimum_ = false;
+};
+
+// One series' accumulator and the limits that hold for it, found by its number. Rows of one
+// series mostly come together, so the last one found is asked first.
+class SeriesSlots {
+public:
+    explicit SeriesSlots(const TableLimits& limits) : limits_(limits) {}
+
+    int slotOf(std::int32_t series)
+    {
+        if (last_ >= 0 && numbers_[std::size_t(last_)] == series)
+            return last_;
+        auto [at, added] = index_.try_emplace(series, int(numbers_.size()));
+        if (added) {
+            numbers_.push_back(series);
+            accumulators_.emplace_back();
+            seriesLimits_.push_back(limits_.forSeries(series));
+        }
+        last_ = at->second;
+        return last_;
+    }
+    Accumulator& accumulator(int slot) { return accumulators_[std::size_t(slot)]; }
+    const ThicknessLimits& limits(int slot) const { return seriesLimits_[std::size_t(slot)]; }
+    std::int32_t number(int slot) const { return numbers_[std::size_t(slot)]; }
+    int count() const { return int(numbers_.size()); }
+
+private:
+    const TableLimits& limits_;
+    std::unordered_map<std::int32_t, int> index_;
+    std::vector<std::int32_t> numbers_;
+    std::vector<Accumulator> accumulators_;
+    std::vector<ThicknessLimits> seriesLimits_;
+    int last_ = -1;
 };
 
 } // namespace
 
 ArchiveStatistics computeStatistics(std::span<const ArchiveValues> rows, const TableLimits& limits)
 {
-    std::map<std::int32_t, Accumulator> bySeries;
+    SeriesSlots slots(limits);
     Accumulator all;
-    for (const ArchiveValues& row : rows) {
-        const ThicknessLimits applies = limits.forSeries(row.series);
-        if (row.series)
-            bySeries[*row.series].add(row, applies);
-        all.add(row, applies);
+    constexpr int NoSeries = -1;
+    std::vector<int> slotOfRow(rows.size(), NoSeries);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const ArchiveValues& row = rows[i];
+        if (row.series) {
+            const int slot = slots.slotOf(*row.series);
+            slotOfRow[i] = slot;
+            slots.accumulator(slot).add(row, slots.limits(slot));
+            all.add(row, slots.limits(slot));
+        } else {
+            all.add(row, limits.table);
+        }
     }
+    // The squares about each mean, in row order as the readings came.
+    std::vector<long double> means(std::size_t(slots.count()), 0);
+    for (int slot = 0; slot < slots.count(); ++slot)
+        means[std::size_t(slot)] = slots.accumulator(slot).mean();
+    const long double allMean = all.mean();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!rows[i].thickness)
+            continue;
+        const std::int32_t t = *rows[i].thickness;
+        if (slotOfRow[i] != NoSeries)
+            slots.accumulator(slotOfRow[i]).addSquare(t, means[std::size_t(slotOfRow[i])]);
+        all.addSquare(t, allMean);
+    }
+    std::vector<int> order(std::size_t(slots.count()));
+    for (int slot = 0; slot < slots.count(); ++slot)
+        order[std::size_t(slot)] = slot;
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return slots.number(a) < slots.number(b); });
     ArchiveStatistics result;
-    for (auto& [series, accumulator] : bySeries)
-        result.series.push_back(accumulator.finish(series, limits.forSeries(series)));
+    for (int slot : order)
+        result.series.push_back(slots.accumulator(slot).finish(slots.number(slot), slots.limits(slot)));
     result.all = all.finish(std::nullopt, limits.table);
     result.anyLimits = !limits.empty();
     return result;

@@ -19,6 +19,20 @@ void StatisticsModel::update(std::span<const ArchiveValues> rows, const TableLim
     // only once one is set.
     statistics_.anyLimits = true;
     table_ = statisticsTable(statistics_, languageIndex);
+    // Every text once, for a view that asks for each cell again at every paint and fit.
+    QLocale plain = QLocale::system();
+    plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    rowTexts_.clear();
+    inherited_.clear();
+    for (std::size_t r = 0; r < table_.rows.size(); ++r) {
+        QStringList texts;
+        for (std::size_t c = 0; c < table_.rows[r].size(); ++c)
+            texts << statisticsCellText(table_.rows[r][c], int(c), plain);
+        std::array<bool, 2> inherited{};
+        texts << limitText(int(r), true, &inherited[0], plain) << limitText(int(r), false, &inherited[1], plain);
+        rowTexts_.push_back(std::move(texts));
+        inherited_.push_back(inherited);
+    }
     endResetModel();
 }
 
@@ -40,7 +54,7 @@ QStringList StatisticsModel::headerTexts() const
     return header;
 }
 
-QString StatisticsModel::limitText(int row, bool nominal, bool* inherited) const
+QString StatisticsModel::limitText(int row, bool nominal, bool* inherited, const QLocale& plain) const
 {
     const bool all = row == int(table_.rows.size()) - 1;
     const std::optional<std::int32_t> series = all ? std::nullopt : statistics_.series[std::size_t(row)].series;
@@ -57,22 +71,7 @@ QString StatisticsModel::limitText(int row, bool nominal, bool* inherited) const
         *inherited = !own && shown;
     if (!shown)
         return {};
-    QLocale plain = QLocale::system();
-    plain.setNumberOptions(QLocale::OmitGroupSeparator);
     return plain.toString(*shown / 100.0, 'f', 2);
-}
-
-std::vector<QStringList> StatisticsModel::rowTexts() const
-{
-    std::vector<QStringList> rows;
-    for (std::size_t r = 0; r < table_.rows.size(); ++r) {
-        QStringList texts;
-        for (std::size_t c = 0; c < table_.rows[r].size(); ++c)
-            texts << statisticsCellText(table_.rows[r][c], int(c));
-        texts << limitText(int(r), true, nullptr) << limitText(int(r), false, nullptr);
-        rows.push_back(texts);
-    }
-    return rows;
 }
 
 QVariant StatisticsModel::data(const QModelIndex& index, int role) const
@@ -81,21 +80,16 @@ QVariant StatisticsModel::data(const QModelIndex& index, int role) const
         return {};
     const int column = index.column();
     const bool limit = column >= figureColumns();
-    bool inherited = false;
+    const bool inherited = limit && inherited_[std::size_t(index.row())][std::size_t(column - figureColumns())];
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        if (limit) {
-            const QString text = limitText(index.row(), column == figureColumns(), &inherited);
-            return role == Qt::EditRole && inherited ? QString() : text;
-        }
-        return statisticsCellText(table_.rows[std::size_t(index.row())][std::size_t(column)], column);
+        if (column >= rowTexts_[std::size_t(index.row())].size())
+            return {};
+        return role == Qt::EditRole && inherited ? QString() : rowTexts_[std::size_t(index.row())][column];
     case Qt::ForegroundRole:
-        if (limit) {
-            limitText(index.row(), column == figureColumns(), &inherited);
-            if (inherited)
-                return QVariant::fromValue(Qt::GlobalColor::gray);
-        }
+        if (inherited)
+            return QVariant::fromValue(Qt::GlobalColor::gray);
         return {};
     case Qt::TextAlignmentRole:
         return int((column == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);

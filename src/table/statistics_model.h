@@ -8,6 +8,9 @@
 
 #include <QAbstractTableModel>
 
+#include <QLocale>
+
+#include <array>
 #include <functional>
 #include <span>
 
@@ -24,7 +27,7 @@ public:
     const TableLimits& limits() const { return limits_; }
     // The figures as the window shows them (header and rows of texts), for copying and printing.
     QStringList headerTexts() const;
-    std::vector<QStringList> rowTexts() const;
+    const std::vector<QStringList>& rowTexts() const { return rowTexts_; }
     int figureColumns() const { return int(table_.header.size()); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -39,12 +42,14 @@ Q_SIGNALS:
     void limitsEdited(const quilex::TableLimits& limits);
 
 private:
-    QString limitText(int row, bool nominal, bool* inherited) const;
+    QString limitText(int row, bool nominal, bool* inherited, const QLocale& plain) const;
 
     ArchiveStatistics statistics_;
     StatisticsTable table_;
     TableLimits limits_;
     int languageIndex_ = 0;
+    std::vector<QStringList> rowTexts_;            // every cell as shown, limits included
+    std::vector<std::array<bool, 2>> inherited_;   // the limits shown are the table's
 };
 
 } // namespace quilex
