@@ -274,33 +274,29 @@ QString reportDocumentName(const QString& titleText, const QDateTime& moment)
 
 void showPrintPreview(QWidget* parent, const StringGrid& grid, const QString& folder)
 {
-    try {
-        const QDateTime now = QDateTime::currentDateTime();
-        auto form = std::make_unique<TForm6>(grid, now);
-        QPrinter printer(QPrinter::HighResolution);
-        setUpReportPage(printer);
-        printer.setCopyCount(1);
-        printer.setDuplex(QPrinter::DuplexNone);
-        printer.setPrintRange(QPrinter::AllPages);
-        printer.setPaperSource(QPrinter::Auto);
-        printer.setDocName(reportDocumentName(Text(MainText::ArchiveTitle), now));
-        // The print dialog suggests its PDF in the current folder (when it lies in the home
-        // folder): for as long as the preview is open, that is the folder the user last used.
-        const QString before = QDir::currentPath();
-        const bool moved = !folder.isEmpty() && QDir::setCurrent(folder);
-        const auto back = qScopeGuard([&] {
-            if (moved)
-                QDir::setCurrent(before);
-        });
-        QPrintPreviewDialog dialog(&printer, parent);
-        // Called for the preview and again for every print from it; each call lays the pages
-        // out afresh from line 0, so every printout is the same.
-        QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                         [&form](QPrinter* target) { form->render(*target); });
-        dialog.exec();
-    } catch (...) {
-        // The command ends quietly; the table was only read.
-    }
+    const QDateTime now = QDateTime::currentDateTime();
+    auto form = std::make_unique<TForm6>(grid, now);
+    QPrinter printer(QPrinter::HighResolution);
+    setUpReportPage(printer);
+    printer.setCopyCount(1);
+    printer.setDuplex(QPrinter::DuplexNone);
+    printer.setPrintRange(QPrinter::AllPages);
+    printer.setPaperSource(QPrinter::Auto);
+    printer.setDocName(reportDocumentName(Text(MainText::ArchiveTitle), now));
+    // The print dialog suggests its PDF in the current folder (when it lies in the home
+    // folder): for as long as the preview is open, that is the folder the user last used.
+    const QString before = QDir::currentPath();
+    const bool moved = !folder.isEmpty() && QDir::setCurrent(folder);
+    const auto back = qScopeGuard([&] {
+        if (moved)
+            QDir::setCurrent(before);
+    });
+    QPrintPreviewDialog dialog(&printer, parent);
+    // Called for the preview and again for every print from it; each call lays the pages
+    // out afresh from line 0, so every printout is the same.
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                     [&form](QPrinter* target) { form->render(*target); });
+    dialog.exec();
 }
 
 } // namespace quilex

@@ -120,8 +120,8 @@ void setUpReportPage(QPagedPaintDevice& device);
 bool writeReportPdf(const StringGrid& grid, const QString& path, QString* error = nullptr);
 
 // Print1Click: builds a report form from the table and shows its pages in a modal print
-// preview, from which the user prints them. Any failure ends the command quietly; the table
-// is only read.
+// preview, from which the user prints them. The table is only read; what fails on the way
+// (memory) is thrown to the command, which tells the user.
 void showPrintPreview(QWidget* parent, const StringGrid& grid, const QString& folder = QString());
 
 // The print job's name, which the print dialog also suggests as the name of a PDF: the title

@@ -56,6 +56,9 @@ QString Text(MainText id)
     return Text(mainWindowText(id));
 }
 
+const TextPair CommandFailedText{u"Команда не выполнена: %1", u"The command could not be carried out: %1"};
+const TextPair CommandOutOfMemoryText{u"Команда не выполнена: не хватило памяти.",
+                                      u"The command could not be carried out: there was not enough memory."};
 const TextPair StatisticsMenuText{u"Статистика", u"Statistics"};
 const TextPair ChartMenuText{u"График", u"Chart"};
 const TextPair UnsavedTableQuestionText{

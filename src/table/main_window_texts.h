@@ -56,6 +56,10 @@ QString Text(MainText id);
 // Texts beyond the window's table of pairs: what the window added around its first commands.
 // The question before a table that was never saved is dropped.
 extern const TextPair UnsavedTableQuestionText;
+// A command that could not be carried out (a window that could not be made, a preview that
+// failed); %1 is what went wrong. And the same when the memory ran out.
+extern const TextPair CommandFailedText;
+extern const TextPair CommandOutOfMemoryText;
 // The menu items of the statistics and the chart.
 extern const TextPair StatisticsMenuText;
 extern const TextPair ChartMenuText;

@@ -433,6 +433,17 @@ void TForm1::showError(const QString& text)
     box.exec();
 }
 
+void TForm1::runCommand(const std::function<void()>& command)
+{
+    try {
+        command();
+    } catch (const std::bad_alloc&) {
+        showError(Text(CommandOutOfMemoryText));
+    } catch (const std::exception& error) {
+        showError(Text(CommandFailedText).arg(QString::fromLocal8Bit(error.what())));
+    }
+}
+
 // ---------------------------------------------------------------------------------------
 // Exchanges
 

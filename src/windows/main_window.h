@@ -129,6 +129,9 @@ private:
     void FormCreate();
     void switchLanguage(std::uint8_t language);
     void showError(const QString& text);
+    // Runs a command that opens a window or a preview; whatever it throws is shown to the user
+    // in an error box, and the program goes on.
+    void runCommand(const std::function<void()>& command);
     bool clipboardGuard();
     void layoutButtons();
     void fitArchiveColumns();

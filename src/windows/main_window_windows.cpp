@@ -19,7 +19,7 @@ void TForm1::Button2Click()
 {
     if (runner_.busy())
         return;
-    try {
+    runCommand([this] {
         // A new window each time; the one before lives on, hidden, until now, because an
         // exchange it started may have reported into it after it was closed.
         materialWindow_ = std::make_unique<TForm3>(runner_, this);
@@ -28,9 +28,7 @@ void TForm1::Button2Click()
         if (!materialWindow_->startRead())
             return;
         materialWindow_->exec();
-    } catch (...) {
-        // A window that cannot be made or shown is dropped without a message.
-    }
+    });
 }
 QString TForm1::runSpreadsheetDialog(QWidget* parent, const QString& initialName)
 {
@@ -76,17 +74,16 @@ void TForm1::Save1Click()
 
 void TForm1::Print1Click()
 {
-    showPrintPreview(this, ArchiveTable, lastFolder_);
+    runCommand([this] { showPrintPreview(this, ArchiveTable, lastFolder_); });
 }
 void TForm1::N1Click()
 {
     if (runner_.busy())
         return;
-    try {
+    runCommand([this] {
         screenshotWindow_ = std::make_unique<TForm5>(runner_, this);
         screenshotWindow_->exec();
-    } catch (...) {
-    }
+    });
 }
 
 void TForm1::Contents1Click()
