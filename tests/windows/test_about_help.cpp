@@ -2,6 +2,13 @@
 
 #include "windows/about_box.h"
 #include "windows/help_window.h"
+#include "support/test_support.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 
 #include "base/texts.h"
 #include "windows/windows_test_support.h"
@@ -145,6 +152,52 @@ TEST_F(LanguageReset, HelpOpensInTheLanguageInUseInOneWindowOfItsOwn)
     EXPECT_TRUE(help->isVisible());
     destroyHelpWindow();
     EXPECT_EQ(helpWindow(), nullptr);
+}
+
+// The manual's command table lists every command "quilex-cli --help" lists, and a narrow help
+// window never breaks an option ("--wait SECONDS", "[-o FILE]") across two lines.
+TEST_F(LanguageReset, TheManualListsEveryCommandAndKeepsOptionsWhole)
+{
+    QProcess cli;
+    cli.start(QString::fromStdString(test::binPath("quilex-cli")), {QStringLiteral("--help")});
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    const QString overview = QString::fromUtf8(cli.readAllStandardOutput());
+    const QString commandsPart = overview.section(QStringLiteral("Commands:"), 1).section(QStringLiteral("\n\n"), 0, 0);
+    QStringList commands;
+    for (const QString& line : commandsPart.split(u'\n', Qt::SkipEmptyParts))
+        commands << line.trimmed().section(u' ', 0, 0);
+    ASSERT_GE(commands.size(), 7);
+
+    for (std::uint8_t language : {LanguageRussian, LanguageEnglish}) {
+        setLanguageIndex(language);
+        showHelp();
+        HelpWindow* help = helpWindow();
+        ASSERT_NE(help, nullptr);
+        // A copy laid out at the width of a narrow window.
+        const std::unique_ptr<QTextDocument> document(help->browser()->document()->clone());
+        for (const QString& command : commands)
+            EXPECT_TRUE(document->toPlainText().contains(QStringLiteral("quilex-cli ") + command))
+                << command.toStdString() << " in language " << int(language);
+        document->setTextWidth(360);
+        (void)document->size(); // lays every block out
+        const QRegularExpression option(QStringLiteral("\\[[^\\]]*\\]|-o \\S+|--write \\S+"));
+        int checked = 0;
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+            if (!block.text().startsWith(QStringLiteral("quilex-cli ")))
+                continue;
+            QTextLayout* layout = block.layout();
+            for (auto match = option.globalMatch(block.text()); match.hasNext();) {
+                const QRegularExpressionMatch found = match.next();
+                const QTextLine first = layout->lineForTextPosition(int(found.capturedStart()));
+                const QTextLine last = layout->lineForTextPosition(int(found.capturedEnd()) - 1);
+                ASSERT_TRUE(first.isValid() && last.isValid());
+                EXPECT_EQ(first.lineNumber(), last.lineNumber()) << found.captured().toStdString();
+                ++checked;
+            }
+        }
+        EXPECT_GT(checked, 20);
+    }
+    destroyHelpWindow();
 }
 
 #include "test_about_help.moc"
