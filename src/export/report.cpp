@@ -12,6 +12,9 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScopeGuard>
@@ -19,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
 
 namespace quilex {
 
@@ -272,6 +276,38 @@ QString reportDocumentName(const QString& titleText, const QDateTime& moment)
     return titleText + moment.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
 }
 
+namespace {
+
+// While the preview is open, each print dialog it opens gets its PDF's name in the folder the
+// user last used. The dialog itself suggests the current folder only when it lies inside the
+// home folder, and the home folder otherwise; the file name field is the dialog's own
+// "filename" line.
+class PdfNameInFolder final : public QObject {
+public:
+    PdfNameInFolder(QString folder, QString documentName)
+        : folder_(std::move(folder)), documentName_(std::move(documentName))
+    {
+        qApp->installEventFilter(this);
+    }
+    ~PdfNameInFolder() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show)
+            if (auto* dialog = qobject_cast<QPrintDialog*>(watched))
+                if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("filename")))
+                    name->setText(QDir(folder_).filePath(documentName_ + QStringLiteral(".pdf")));
+        return false;
+    }
+
+private:
+    QString folder_;
+    QString documentName_;
+};
+
+} // namespace
+
 void showPrintPreview(QWidget* parent, const StringGrid& grid, const QString& folder)
 {
     const QDateTime now = QDateTime::currentDateTime();
@@ -291,6 +327,9 @@ void showPrintPreview(QWidget* parent, const StringGrid& grid, const QString& fo
         if (moved)
             QDir::setCurrent(before);
     });
+    std::optional<PdfNameInFolder> pdfName;
+    if (!folder.isEmpty())
+        pdfName.emplace(folder, printer.docName());
     QPrintPreviewDialog dialog(&printer, parent);
     // Called for the preview and again for every print from it; each call lays the pages
     // out afresh from line 0, so every printout is the same.

@@ -10,7 +10,11 @@
 #include <QFile>
 #include <QFontInfo>
 #include <QApplication>
+#include <QAction>
+#include <QLineEdit>
+#include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QTemporaryDir>
 #include <QPrintPreviewWidget>
 #include <QTimer>
 #include <QPageLayout>
@@ -298,6 +302,39 @@ TEST_F(Report, PreviewIsModalAndLeavesTheTableAsItWas)
     EXPECT_EQ(pages, 2);
     EXPECT_EQ(grid.row(1), englishTable(65).row(1));
     EXPECT_EQ(ReportLineIndex, 0);
+}
+
+// Print from the preview, choose a PDF: the name the print dialog offers lies in the folder the
+// user last used, wherever that is (the dialog on its own offers the home folder for a folder
+// outside it).
+TEST_F(Report, ThePrintDialogOffersItsPdfInTheFolderLastUsed)
+{
+    const StringGrid grid = englishTable(3);
+    QTemporaryDir folder; // under /tmp: outside the home folder
+    ASSERT_TRUE(folder.isValid());
+    QString offered;
+    QTimer::singleShot(200, [&] {
+        auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+        if (!preview)
+            return;
+        // The print dialog is modal too: look at it once it is up, then close both.
+        QTimer::singleShot(300, [&, preview] {
+            if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
+                if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("filename")))
+                    offered = name->text();
+                dialog->reject();
+            }
+            preview->reject();
+        });
+        for (QAction* action : preview->findChildren<QAction*>())
+            if (action->objectName() == QStringLiteral("printAction") || action->text() == QStringLiteral("Print")) {
+                action->trigger();
+                break;
+            }
+    });
+    showPrintPreview(nullptr, grid, folder.path());
+    EXPECT_TRUE(offered.startsWith(folder.path() + u'/')) << offered.toStdString();
+    EXPECT_TRUE(offered.endsWith(QStringLiteral(".pdf"))) << offered.toStdString();
 }
 
 } // namespace
