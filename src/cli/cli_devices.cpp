@@ -1,13 +1,10 @@
 // "quilex-cli devices": what link selection would find, in plain sentences.
 
 #include "cli/cli_commands.h"
-#include "link/driver_pipe_link.h"
-#include "link/libusb_link.h"
-#include "link/link_selection.h"
+#include "exchange/gauge_reachability.h"
 
 #include <cstdio>
 #include <cstring>
-#include <sstream>
 
 namespace quilex::cli {
 
@@ -31,34 +28,24 @@ int runDevices(const QStringList& args)
         return ExitUsage;
     }
     DriverPipeLink pipes;
-    std::string list;
-    const int count = pipes.Enumerate(list);
-    std::printf("Driver devices under %s: %d\n", pipes.root().c_str(), count);
-    std::istringstream paths(list);
-    for (std::string path; std::getline(paths, path);)
+    LibUsbLink usb;
+    const GaugeReachability seen = checkReachability(pipes, usb);
+    std::printf("Driver devices under %s: %d\n", seen.driverRoot.c_str(), int(seen.driverDevices.size()));
+    for (const std::string& path : seen.driverDevices)
         std::printf("  %s\n", path.c_str());
-
-    bool driverReachable = false;
-    if (count > 0) {
-        const std::string last = lastDevicePath(list);
-        const auto status = pipes.Open(last);
-        driverReachable = status == PipeOk;
-        pipes.Close();
-        if (driverReachable)
+    if (!seen.driverDevices.empty()) {
+        const std::string& last = seen.driverDevices.back();
+        if (seen.driverAnswers)
             std::printf("  %s answers: the program would use it.\n", last.c_str());
         else
-            std::printf("  %s does not answer (error %u): no gauge holds its pipes.\n", last.c_str(), unsigned(status));
+            std::printf("  %s does not answer (error %u): no gauge holds its pipes.\n", last.c_str(),
+                        unsigned(seen.driverError));
     }
 
-    LibUsbLink usb;
-    bool usbReachable = false;
-    const int loaded = usb.Load();
-    if (loaded == 0) {
-        std::printf("libusb library %s: loaded.\n", usb.libraryName().c_str());
-        const LibUsbLink::DeviceProbe probe = usb.probeDevice();
+    if (seen.libraryLoad == 0) {
+        std::printf("libusb library %s: loaded.\n", seen.libraryName.c_str());
         using Result = LibUsbLink::DeviceProbe::Result;
-        usbReachable = probe.result == Result::Usable;
-        switch (probe.result) {
+        switch (seen.probe.result) {
         case Result::NotFound:
             std::printf("No gauge (USB %04X:%04X) is on the bus.\n", unsigned(GaugeVendorId), unsigned(GaugeProductId));
             break;
@@ -74,16 +61,18 @@ int runDevices(const QStringList& args)
                         "  over ssh, without a seat, a group rule of your own is needed. If another\n"
                         "  program holds the gauge, close it.\n",
                         unsigned(GaugeVendorId), unsigned(GaugeProductId),
-                        probe.result == Result::CannotOpen ? "opened" : "claimed",
-                        probe.error == 0 ? "the library gave no reason"
-                                         : std::strerror(probe.error < 0 ? -probe.error : probe.error));
+                        seen.probe.result == Result::CannotOpen ? "opened" : "claimed",
+                        seen.probe.error == 0 ? "the library gave no reason"
+                                              : std::strerror(seen.probe.error < 0 ? -seen.probe.error : seen.probe.error));
             break;
         }
     } else {
-        std::printf("libusb library %s: %s (%s).\n", usb.libraryName().c_str(),
-                    loaded == 1 ? "cannot be loaded" : "lacks a function the program needs",
-                    usb.loadError().c_str());
+        std::printf("libusb library %s: %s (%s).\n", seen.libraryName.c_str(),
+                    seen.libraryLoad == 1 ? "cannot be loaded" : "lacks a function the program needs",
+                    seen.loadError.c_str());
     }
+    const bool driverReachable = seen.driverAnswers;
+    const bool usbReachable = seen.usbReachable();
 
     if (driverReachable)
         std::printf("A gauge is reachable through its driver.\n");

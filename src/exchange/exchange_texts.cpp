@@ -25,6 +25,23 @@ const TextPair MaterialWriteIncompleteMessage{
     u"The link to the gauge failed during the write: the gauge's material table may be incomplete. "
     u"Load the table into the gauge again."};
 
+const TextPair GaugeNotReachedMessage{u"Связь с прибором не установлена.", u"The gauge was not reached."};
+const TextPair DriverFolderMissingReason{u"Папки устройств драйвера прибора %1 нет: драйвер прибора не установлен.",
+                                         u"The gauge driver's device folder %1 does not exist: the driver is not installed."};
+const TextPair DriverNoDevicesReason{u"В папке устройств драйвера %1 нет ни одного прибора.",
+                                     u"The gauge driver's device folder %1 holds no gauge."};
+const TextPair DriverSilentReason{u"Прибор драйвера %1 не отвечает.", u"The driver's gauge %1 does not answer."};
+const TextPair NoLibUsbReason{u"Библиотека libusb %1 не загружается (%2): установите пакет libusb-0.1-4.",
+                              u"The libusb library %1 cannot be loaded (%2): install the package libusb-0.1-4."};
+const TextPair NotOnBusReason{u"Прибора (%1) нет на шине USB: проверьте кабель и включите прибор.",
+                              u"No gauge (%1) is on the USB bus: check the cable and switch the gauge on."};
+const TextPair NoPermissionReason{
+    u"Прибор (%1) подключён, но открыть его нельзя (%2): у пользователя нет прав. Проверьте, что правило udev "
+    u"60-quilex.rules лежит в /usr/lib/udev/rules.d/, и подключите прибор заново.",
+    u"A gauge (%1) is connected but cannot be opened (%2): this user may not open it. See that the udev rule "
+    u"60-quilex.rules is in /usr/lib/udev/rules.d/ and plug the gauge in again."};
+const TextPair BusyReason{u"Прибор (%1) подключён, но его держит другая программа (%2): закройте её.",
+                          u"A gauge (%1) is connected but another program holds it (%2): close that program."};
 const TextPair BadSoundSpeedMessage{
     u"Строка %1: скорость звука должна быть целым числом от -2147483648 до 2147483647",
     u"Row %1: the speed of sound must be a whole number from -2147483648 to 2147483647"};

@@ -28,6 +28,18 @@ extern const TextPair OutOfMemoryMessage; // message, out of memory
 // may have reached it.
 extern const TextPair MaterialWriteIncompleteMessage;
 
+// Why no gauge was reached, told after an exchange that never reached it: the driver's side
+// (%1 its device folder, or the device), then libusb's (%1 the library or the device, %2 the
+// system's reason).
+extern const TextPair GaugeNotReachedMessage; // the first line
+extern const TextPair DriverFolderMissingReason;
+extern const TextPair DriverNoDevicesReason;
+extern const TextPair DriverSilentReason;
+extern const TextPair NoLibUsbReason;
+extern const TextPair NotOnBusReason;
+extern const TextPair NoPermissionReason;
+extern const TextPair BusyReason;
+
 // Message when a speed cell of the material grid is not a whole number; %1 is the row, 1..13.
 extern const TextPair BadSoundSpeedMessage;
 

@@ -59,6 +59,33 @@ QString Text(MainText id)
 const TextPair CommandFailedText{u"Команда не выполнена: %1", u"The command could not be carried out: %1"};
 const TextPair CommandOutOfMemoryText{u"Команда не выполнена: не хватило памяти.",
                                       u"The command could not be carried out: there was not enough memory."};
+const TextPair SavedStatusText{u"Сохранено: %1", u"Saved: %1"};
+const TextPair OpenedStatusText{u"Открыто: %1", u"Opened: %1"};
+const TextPair CancelledStatusText{u"Отменено", u"Cancelled"};
+const TextPair WrittenToGaugeStatusText{u"Записано в прибор", u"Written to the gauge"};
+
+namespace {
+// The three forms a Russian noun takes after a number (1 запись, 2 записи, 5 записей); English
+// has two, the first for 1 only.
+const TextPair RecordsReadOne{u"%1 запись прочитана", u"%1 record read"};
+const TextPair RecordsReadFew{u"%1 записи прочитаны", u"%1 records read"};
+const TextPair RecordsReadMany{u"%1 записей прочитано", u"%1 records read"};
+} // namespace
+
+QString recordsReadStatusText(int count, std::uint8_t languageIndex)
+{
+    const int lastTwo = count % 100;
+    const int last = count % 10;
+    const TextPair* form = &RecordsReadMany;
+    if (languageIndex == LanguageEnglish)
+        form = count == 1 ? &RecordsReadOne : &RecordsReadMany;
+    else if (last == 1 && lastTwo != 11)
+        form = &RecordsReadOne;
+    else if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14))
+        form = &RecordsReadFew;
+    return Text(*form, languageIndex).arg(count);
+}
+
 const TextPair StatisticsMenuText{u"Статистика", u"Statistics"};
 const TextPair ChartMenuText{u"График", u"Chart"};
 const TextPair UnsavedTableQuestionText{

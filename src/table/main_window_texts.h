@@ -60,6 +60,13 @@ extern const TextPair UnsavedTableQuestionText;
 // failed); %1 is what went wrong. And the same when the memory ran out.
 extern const TextPair CommandFailedText;
 extern const TextPair CommandOutOfMemoryText;
+// The status bar under the table: what just happened. %1 is a file's name.
+extern const TextPair SavedStatusText;
+extern const TextPair OpenedStatusText;
+extern const TextPair CancelledStatusText;
+extern const TextPair WrittenToGaugeStatusText;
+// "2048 записей прочитано" / "2048 records read", in the number's grammatical form.
+QString recordsReadStatusText(int count, std::uint8_t languageIndex);
 // The menu items of the statistics and the chart.
 extern const TextPair StatisticsMenuText;
 extern const TextPair ChartMenuText;

@@ -7,6 +7,8 @@
 #include "table/project_file.h"
 #include "table/statistics.h"
 #include "base/texts.h"
+#include "exchange/exchange_texts.h"
+#include "exchange/gauge_reachability.h"
 #include "windows/progress_dialog.h"
 #include "export/table_formats.h"
 #include "windows/chart_window.h"
@@ -31,6 +33,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTranslator>
 
 namespace quilex {
@@ -93,6 +96,13 @@ QString runSaveDialog(QWidget* parent, const QString& initialName, const QString
 }
 
 
+void tellWithABox(QWidget*, const QString& text)
+{
+    // As every message box of the program: no owner window.
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf16(ApplicationTitle), text, QMessageBox::Ok);
+    box.exec();
+}
+
 TForm1::UnsavedTable askWithABox(QWidget*)
 {
     // No owner window, as every message box of the program; Qt's own buttons speak the language.
@@ -133,10 +143,12 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
     : QMainWindow(parent), openProjectDialog(runOpenDialog), saveProjectDialog(runSaveDialog),
       saveSpreadsheetDialog([](QWidget* parent, const QString& initialName, const QString&) {
           return runSpreadsheetDialog(parent, initialName);
-      }), askAboutUnsavedTable(askWithABox), state_(state), runner_(state), openFileName_(InitialProjectName),
+      }), askAboutUnsavedTable(askWithABox), tellGaugeNotReached(tellWithABox), state_(state), runner_(state), openFileName_(InitialProjectName),
       saveFileName_(InitialProjectName)
 {
-    resize(711, 409 + menuBar()->sizeHint().height());
+    // The status bar under the table takes its own height; the table keeps its drawn size.
+    statusBar()->setSizeGripEnabled(true);
+    resize(711, 409 + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
     move(9, 10);
 
     StringGrid1 = new StringGridView(ArchiveTable, this);
@@ -220,8 +232,15 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
     // now, in the language in use.
     connect(&runner_, &ExchangeRunner::archiveRead, this, [this](const ArchiveDownload& download) {
         putArchiveDownload(ArchiveTable, &tableValues_, download.records, download.names, languageIndex());
+        const int count = int(download.records.size());
+        setStatus([count] { return recordsReadStatusText(count, languageIndex()); });
         StringGrid1->horizontalHeader()->setSortIndicatorShown(false);
         setWindowModified(true);
+    });
+
+    connect(&runner_, &ExchangeRunner::finished, this, [this](ExchangeOutcome outcome) {
+        lastOutcome_ = outcome;
+        ++finishedExchanges_;
     });
 
     // Only one exchange at a time: the starters rest while one runs.
@@ -295,7 +314,7 @@ void TForm1::layoutButtons()
     const int width2 = std::max(172, Button2->sizeHint().width());
     // The table fills the window above the buttons; the buttons keep their distance from the
     // bottom edge and their centres at the same share of the width (27 % and 73 %).
-    const QRect area = contentsRect().adjusted(0, menuBar()->height(), 0, 0);
+    const QRect area = contentsRect().adjusted(0, menuBar()->height(), 0, -statusBar()->sizeHint().height());
     const int w = area.width();
     const int h = area.height();
     StringGrid1->setGeometry(area.left(), area.top(), w, std::max(0, h - 43));
@@ -333,6 +352,19 @@ void TForm1::switchLanguage(std::uint8_t language)
         statisticsWindow_->retranslate();
     if (chartWindow_)
         chartWindow_->retranslate();
+    if (status_)
+        statusBar()->showMessage(status_());
+}
+
+void TForm1::setStatus(std::function<QString()> text)
+{
+    status_ = std::move(text);
+    statusBar()->showMessage(status_ ? status_() : QString());
+}
+
+QString TForm1::statusText() const
+{
+    return statusBar()->currentMessage();
 }
 
 
@@ -462,7 +494,27 @@ void TForm1::Button1Click()
         return;
     // Returns when the download has ended, or when the user has closed the dialog, which
     // cancels it.
+    const int finishedBefore = finishedExchanges_;
     progress_->exec();
+    afterExchange(finishedBefore);
+}
+
+void TForm1::afterExchange(int finishedBefore)
+{
+    // A closed window has asked its exchange to stop; it does within its current step.
+    runner_.waitForEnd();
+    if (finishedExchanges_ == finishedBefore || lastOutcome_ != ExchangeOutcome::Cancelled)
+        return;
+    setStatus([] { return Text(CancelledStatusText); });
+    const LinkStatus link = state_.LinkStatus.load();
+    if (link != LinkStatus::NoDevice && link != LinkStatus::NoLibrary)
+        return;
+    // No exchange runs now, so the links may be tried to tell the user why none answered.
+    const GaugeReachability seen = checkReachability(state_.DriverPipeLink, state_.LibUSB);
+    if (seen.reachable() || !tellGaugeNotReached)
+        return;
+    tellGaugeNotReached(this, Text(exchange_texts::GaugeNotReachedMessage) + QStringLiteral("\n\n") +
+                                  unreachableReason(seen, languageIndex()));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -494,6 +546,8 @@ void TForm1::Save2Click()
     projectFile_ = path;
     setWindowModified(false);
     updateCaption();
+    const QString name = QFileInfo(path).fileName();
+    setStatus([name] { return Text(SavedStatusText).arg(name); });
 }
 
 void TForm1::Action1Execute(bool fromMenu)
@@ -518,6 +572,8 @@ void TForm1::Action1Execute(bool fromMenu)
     StringGrid1->horizontalHeader()->setSortIndicatorShown(false);
     setWindowModified(false);
     updateCaption();
+    const QString name = QFileInfo(path).fileName();
+    setStatus([name] { return Text(OpenedStatusText).arg(name); });
 }
 
 void TForm1::openFromCommandLine(const QStringList& arguments)

@@ -52,6 +52,13 @@ public:
     enum class UnsavedTable { Save, Discard, Cancel };
     using UnsavedTableQuestion = std::function<UnsavedTable(QWidget* parent)>;
     UnsavedTableQuestion askAboutUnsavedTable;
+    // An exchange that never reached the gauge is followed by a box that says why (no gauge on
+    // the bus, no permission to open it, no libusb library, no driver); replaceable for tests.
+    using GaugeNotReachedNotice = std::function<void(QWidget* parent, const QString& text)>;
+    GaugeNotReachedNotice tellGaugeNotReached;
+    // The status bar's text: what just happened (records read, a file saved or opened, an
+    // exchange cancelled, materials written), in the language in use.
+    QString statusText() const;
     bool tableModified() const { return isWindowModified(); }
     // The project file the table was last saved to or opened from (empty before).
     const QString& projectFile() const { return projectFile_; }
@@ -139,6 +146,11 @@ private:
     // True when the table may be replaced or dropped: unmodified, saved now, or given up.
     bool unsavedTableSettled();
     void updateCaption();
+    // Shows what just happened under the table; made again in the other language on a switch.
+    void setStatus(std::function<QString()> text);
+    // After a command whose window ran exchanges (finishedBefore: the count of ended exchanges
+    // when it began): the status, and why a gauge that was never reached was not.
+    void afterExchange(int finishedBefore);
     static QString runSpreadsheetDialog(QWidget* parent, const QString& initialName);
     // A dialog's start name in the folder last used, when the name has no folder of its own.
     QString inLastFolder(const QString& name) const;
@@ -162,6 +174,9 @@ private:
     std::unique_ptr<TForm5> screenshotWindow_;
     std::unique_ptr<QTranslator> qtTranslator_;
     QTimer fitTimer_;
+    std::function<QString()> status_;
+    ExchangeOutcome lastOutcome_ = ExchangeOutcome::Completed;
+    int finishedExchanges_ = 0;
     QTimer analysisTimer_; // the statistics and the chart follow the table
     std::unique_ptr<StatisticsWindow> statisticsWindow_;
     std::unique_ptr<ChartWindow> chartWindow_;

@@ -11,6 +11,7 @@
 #include "windows/screenshot_window.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace quilex {
@@ -25,9 +26,13 @@ void TForm1::Button2Click()
         materialWindow_ = std::make_unique<TForm3>(runner_, this);
         state_.ReadMaterialsFirst = false;
         state_.ArchiveRequested = false;
+        const int finishedBefore = finishedExchanges_;
         if (!materialWindow_->startRead())
             return;
+        connect(materialWindow_.get(), &TForm3::materialsWritten, this,
+                [this] { setStatus([] { return Text(WrittenToGaugeStatusText); }); });
         materialWindow_->exec();
+        afterExchange(finishedBefore);
     });
 }
 QString TForm1::runSpreadsheetDialog(QWidget* parent, const QString& initialName)
@@ -68,8 +73,12 @@ void TForm1::Save1Click()
         return;
     }
     if (auto failed = ExportToSpreadsheet(ArchiveTable, path, Text(MainText::ArchiveTitle), QLocale::system(), nullptr,
-                                          limits_, -1, &tableValues_))
+                                          limits_, -1, &tableValues_)) {
         showError(*failed);
+        return;
+    }
+    const QString name = QFileInfo(path).fileName();
+    setStatus([name] { return Text(SavedStatusText).arg(name); });
 }
 
 void TForm1::Print1Click()
@@ -82,7 +91,9 @@ void TForm1::N1Click()
         return;
     runCommand([this] {
         screenshotWindow_ = std::make_unique<TForm5>(runner_, this);
+        const int finishedBefore = finishedExchanges_;
         screenshotWindow_->exec();
+        afterExchange(finishedBefore);
     });
 }
 

@@ -285,6 +285,8 @@ void TForm3::exchangeFinished(ExchangeOutcome outcome)
     // A read that filled the grid, or a write that loaded it whole, leaves nothing unloaded.
     if (outcome == ExchangeOutcome::Completed)
         edited_ = false;
+    if (outcome == ExchangeOutcome::Completed && writing_)
+        Q_EMIT materialsWritten();
     reporting_ = false;
     writing_ = false;
 }

@@ -61,6 +61,11 @@ public:
     bool hasUnloadedEdits() const { return edited_; }
     void noteEdited() { edited_ = true; }
 
+Q_SIGNALS:
+    // A write that loaded the whole table into the gauge has ended.
+    void materialsWritten();
+
+public:
     // GaugeTarget, LabelTarget
     void setGaugePosition(int percent) override;
     void setGaugeVisible(bool visible) override;

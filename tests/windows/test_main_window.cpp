@@ -3,6 +3,7 @@
 
 #include "table/archive_columns.h"
 #include "windows/main_window.h"
+#include "exchange/gauge_reachability.h"
 #include "table/main_window_texts.h"
 #include "table/project_file.h"
 #include "base/texts.h"
@@ -21,8 +22,12 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+
+#include <cerrno>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -128,6 +133,8 @@ TEST_F(MainWindow, ClosingTheProgressDialogIsCancelAndOnlyOneExchangeRuns)
     TempDir empty;
     ExchangeState noGauge(pacing, empty.path(), "/nonexistent/libusb.so");
     TForm1 w(noGauge);
+    QString told;
+    w.tellGaugeNotReached = [&](QWidget*, const QString& text) { told = text; };
     w.archiveTable().setCell(1, 1, QStringLiteral("kept"));
     w.show();
     bool pressed = false;
@@ -150,6 +157,13 @@ TEST_F(MainWindow, ClosingTheProgressDialogIsCancelAndOnlyOneExchangeRuns)
     EXPECT_FALSE(w.runner().busy());
     EXPECT_FALSE(noGauge.CancelRequest.load());
     EXPECT_EQ(w.archiveTable().cell(1, 1), "kept");
+    // The window then says what happened, and why no gauge answered: the driver's folder holds
+    // none, and the libusb library does not load.
+    EXPECT_EQ(w.statusText(), QStringLiteral("Отменено"));
+    EXPECT_TRUE(told.startsWith(QStringLiteral("Связь с прибором не установлена."))) << told.toStdString();
+    EXPECT_TRUE(told.contains(QString::fromStdString(empty.path()))) << told.toStdString();
+    EXPECT_TRUE(told.contains(QStringLiteral("/nonexistent/libusb.so"))) << told.toStdString();
+    EXPECT_TRUE(told.contains(QStringLiteral("libusb-0.1-4"))) << told.toStdString();
 }
 
 // A Cancel that came after a download had finished must not stop the next one.
@@ -543,4 +557,76 @@ TEST_F(MainWindow, FileDialogsStartInTheFolderLastUsed)
     };
     w->Save1Click();
     EXPECT_EQ(exportedWith, folder + "/Arhive.xlsx");
+}
+
+// The status bar under the table says what just happened, in the language in use and again in
+// the other one after a switch; a count of records in its grammatical form.
+TEST_F(MainWindow, TheStatusBarTellsWhatJustHappened)
+{
+    SimGauge gauge(Transport::Usb, "records=22");
+    auto w = windowOn(gauge);
+    w->askAboutUnsavedTable = [](QWidget*) { return TForm1::UnsavedTable::Discard; };
+    w->show();
+    EXPECT_TRUE(w->statusText().isEmpty());
+    w->Button1Click();
+    w->runner().waitForEnd();
+    EXPECT_EQ(w->statusText(), QStringLiteral("22 записи прочитаны"));
+    w->Lang1Click();
+    EXPECT_EQ(w->statusText(), QStringLiteral("22 records read"));
+    // The table stays clear of the status bar and the buttons.
+    EXPECT_LE(w->grid()->geometry().bottom(), w->Button1->geometry().top());
+    EXPECT_LE(w->Button1->geometry().bottom(), w->statusBar()->geometry().top());
+
+    TempDir dir;
+    const QString path = QString::fromStdString(dir.file("pipe1.qlx"));
+    w->saveProjectDialog = [&](QWidget*, const QString&, const QString&) { return path; };
+    w->Save2Click();
+    EXPECT_EQ(w->statusText(), QStringLiteral("Saved: pipe1.qlx"));
+    w->Lang0Click();
+    EXPECT_EQ(w->statusText(), QStringLiteral("Сохранено: pipe1.qlx"));
+    w->openProjectDialog = [&](QWidget*, const QString&, const QString&) { return path; };
+    w->Action1Execute(true);
+    EXPECT_EQ(w->statusText(), QStringLiteral("Открыто: pipe1.qlx"));
+
+    for (const auto& [count, russian] : std::vector<std::pair<int, const char*>>{
+             {1, "1 запись прочитана"}, {4, "4 записи прочитаны"}, {5, "5 записей прочитано"},
+             {11, "11 записей прочитано"}, {12, "12 записей прочитано"}, {21, "21 запись прочитана"},
+             {112, "112 записей прочитано"}, {2048, "2048 записей прочитано"}})
+        EXPECT_EQ(recordsReadStatusText(count, LanguageRussian), QString::fromUtf8(russian));
+    EXPECT_EQ(recordsReadStatusText(1, LanguageEnglish), QStringLiteral("1 record read"));
+    EXPECT_EQ(recordsReadStatusText(21, LanguageEnglish), QStringLiteral("21 records read"));
+}
+
+// Why no gauge was reached, for each thing that can keep it away, in both languages.
+TEST(GaugeNotReached, EveryReasonIsToldInBothLanguages)
+{
+    using Probe = LibUsbLink::DeviceProbe::Result;
+    GaugeReachability seen;
+    seen.driverRoot = "/run/quilex/devices";
+    seen.libraryName = "libusb-0.1.so.4";
+    seen.probe.result = Probe::NotFound;
+    EXPECT_EQ(unreachableReason(seen, LanguageRussian),
+              QStringLiteral("Папки устройств драйвера прибора /run/quilex/devices нет: драйвер прибора не установлен.\n"
+                             "Прибора (USB 03EB:0201) нет на шине USB: проверьте кабель и включите прибор."));
+    seen.driverRootExists = true;
+    seen.probe = {Probe::CannotOpen, EACCES};
+    const QString english = unreachableReason(seen, LanguageEnglish);
+    EXPECT_TRUE(english.startsWith(QStringLiteral("The gauge driver's device folder /run/quilex/devices holds no gauge.\n")));
+    // The system's own words for the error, in the system's language.
+    EXPECT_TRUE(english.contains(QStringLiteral("cannot be opened (%1)").arg(QString::fromLocal8Bit(std::strerror(EACCES)))))
+        << english.toStdString();
+    EXPECT_TRUE(english.contains(QStringLiteral("60-quilex.rules")));
+    seen.driverDevices = {"/run/quilex/devices/gauge0"};
+    seen.probe = {Probe::CannotClaim, -EBUSY};
+    EXPECT_TRUE(unreachableReason(seen, LanguageRussian).startsWith(QStringLiteral("Прибор драйвера /run/quilex/devices/gauge0 не отвечает.")));
+    EXPECT_TRUE(unreachableReason(seen, LanguageEnglish).contains(QStringLiteral("another program holds it")));
+    seen.libraryLoad = 1;
+    seen.loadError = "libusb-0.1.so.4: cannot open shared object file";
+    EXPECT_TRUE(unreachableReason(seen, LanguageEnglish).endsWith(
+        QStringLiteral("The libusb library libusb-0.1.so.4 cannot be loaded (libusb-0.1.so.4: cannot open shared object "
+                       "file): install the package libusb-0.1-4.")));
+    seen.libraryLoad = 0;
+    seen.probe = {Probe::Usable, 0};
+    EXPECT_FALSE(seen.reachable() && unreachableReason(seen, LanguageEnglish).contains(QStringLiteral("USB 03EB")));
+    EXPECT_TRUE(seen.reachable());
 }
