@@ -55,7 +55,12 @@ ThicknessLimits TableLimits::forSeries(std::optional<std::int32_t> number) const
 
 QByteArray encodeLimits(const TableLimits& limits)
 {
-    if (limits.empty())
+    // A negative series has no entry of its own (-1 is the whole table's): limits kept only for
+    // such series are no limits, and a project with them is written as one without any.
+    bool any = !limits.table.empty();
+    for (const auto& [series, l] : limits.series)
+        any = any || (!l.empty() && series >= 0);
+    if (!any)
         return {};
     QByteArray payload;
     std::uint32_t count = 0;

@@ -234,6 +234,10 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
         putArchiveDownload(ArchiveTable, &tableValues_, download.records, download.names, languageIndex());
         const int count = int(download.records.size());
         setStatus([count] { return recordsReadStatusText(count, languageIndex()); });
+        // The table is no longer the project it was opened from: no file is named until it is
+        // saved.
+        projectFile_.clear();
+        updateCaption();
         StringGrid1->horizontalHeader()->setSortIndicatorShown(false);
         setWindowModified(true);
     });

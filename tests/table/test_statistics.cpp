@@ -170,6 +170,13 @@ TEST(ProjectLimits, TheTrailerAsWrittenOutByHand)
     expected += char(crc >> 8);
     EXPECT_EQ(encodeLimits(limits), expected);
     EXPECT_TRUE(encodeLimits({}).isEmpty());
+    // A negative series has no entry: limits kept only for one are no limits at all, and the
+    // project is byte for byte one without them; beside other limits it is left out.
+    TableLimits negativeOnly;
+    negativeOnly.series[-5] = {1000, 700};
+    EXPECT_TRUE(encodeLimits(negativeOnly).isEmpty());
+    limits.series[-5] = {1000, 700};
+    EXPECT_EQ(encodeLimits(limits), expected);
     EXPECT_EQ(limitFromText("12,5"), 1250);
     EXPECT_EQ(limitFromText("8.00"), 800);
     EXPECT_FALSE(limitFromText("-1"));

@@ -587,6 +587,12 @@ TEST_F(MainWindow, TheStatusBarTellsWhatJustHappened)
     w->openProjectDialog = [&](QWidget*, const QString&, const QString&) { return path; };
     w->Action1Execute(true);
     EXPECT_EQ(w->statusText(), QStringLiteral("Открыто: pipe1.qlx"));
+    EXPECT_TRUE(w->windowTitle().contains(QStringLiteral("pipe1.qlx")));
+    // A download is no longer that project: the caption names no file until it is saved.
+    w->Button1Click();
+    w->runner().waitForEnd();
+    EXPECT_FALSE(w->windowTitle().contains(QStringLiteral("pipe1.qlx"))) << w->windowTitle().toStdString();
+    EXPECT_TRUE(w->projectFile().isEmpty());
 
     for (const auto& [count, russian] : std::vector<std::pair<int, const char*>>{
              {1, "1 запись прочитана"}, {4, "4 записи прочитаны"}, {5, "5 записей прочитано"},
