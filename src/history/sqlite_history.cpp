@@ -62,12 +62,12 @@ CREATE TABLE locations (
     number      INTEGER NOT NULL CHECK (number >= 0),
     description TEXT,
     required    INTEGER CHECK (required > 0),
-    renewed     TEXT CHECK (renewed IS date(renewed)),
+    renewed     TEXT CHECK (renewed IS date(renewed, '+0 days')),
     UNIQUE (series, number)
 ) STRICT;
 CREATE TABLE surveys (
     id       INTEGER PRIMARY KEY,
-    date     TEXT NOT NULL CHECK (date IS date(date)),
+    date     TEXT NOT NULL CHECK (date IS date(date, '+0 days')),
     label    TEXT,
     operator TEXT,
     gauge    TEXT,
@@ -348,7 +348,8 @@ public:
     // every page; also rolls back what a killed program left half done.
     Result<void> check()
     {
-        return guarded(false, [&] {
+        return asVoid(guarded(false, [&] {
+            configure(db_);
             Transaction t(db_, Transaction::Read);
             Statement id(db_, "PRAGMA application_id");
             Statement version(db_, "PRAGMA user_version");
@@ -360,7 +361,7 @@ public:
             if (!objects.step() || objects.integer(0) != 1)
                 throwDamaged("there is not exactly one object");
             return true;
-        }).ok() ? done() : lastFailure();
+        }));
     }
 
     Result<HistorySettings> settings() override
@@ -714,8 +715,7 @@ private:
         try {
             return work();
         } catch (const SqliteFailure& failure) {
-            last_ = failureFor(failure, writing);
-            return last_;
+            return failureFor(failure, writing);
         }
     }
     template <typename T>
@@ -723,7 +723,6 @@ private:
     {
         return result.ok() ? done() : Result<void>(result.failure());
     }
-    Result<void> lastFailure() const { return last_; }
 
     Failure failureFor(const SqliteFailure& failure, bool writing) const
     {
@@ -808,7 +807,6 @@ private:
 
     sqlite3* db_;
     QString path_;
-    Failure last_;
 };
 
 // The permissions a new file gets from this process: rw for everyone the umask allows.
@@ -908,11 +906,6 @@ Result<std::unique_ptr<HistoryStore>> openHistory(const QString& path)
         return fail(Text(texts::CannotReadHistory).arg(path, detail));
     }
     auto store = std::make_unique<SqliteHistory>(db, path);
-    try {
-        configure(db);
-    } catch (const SqliteFailure& failure) {
-        return fail(Text(texts::CannotReadHistory).arg(path, failure.detail));
-    }
     if (auto checked = store->check(); !checked)
         return checked.failure();
     return std::unique_ptr<HistoryStore>(std::move(store));
