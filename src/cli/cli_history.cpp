@@ -229,9 +229,12 @@ QString writeFailure(const QString& path, const QString& why, int language)
 }
 
 // Writes the rows as "convert" writes a table: by OUT's ending, tab-separated without one or
-// on standard output. Text goes out a slice at a time; the other forms take a whole table.
-int writeRows(const Rows& rows, const QString& out, int language)
+// on standard output ("-" too). Text goes out a slice at a time; the other forms take a whole
+// table.
+int writeRows(const Rows& rows, QString out, int language)
 {
+    if (out == QLatin1String("-"))
+        out.clear();
     const TableFormat* format = out.isEmpty() ? nullptr : tableFormatFor(out);
     const bool text = !format || std::strcmp(format->id, "tsv") == 0 || std::strcmp(format->id, "csv") == 0;
     const int columns = int(rows.header.size());

@@ -298,9 +298,6 @@ void configure(sqlite3* db)
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     // Settings of this connection only: neither writes to the file.
     execute(db, "PRAGMA foreign_keys = ON");
-    // A download touches a few thousand index pages of a large history; keeping them in memory
-    // until the commit spares writing them twice.
-    execute(db, "PRAGMA cache_size = -65536");
 }
 
 std::uint32_t bigEndian32(const unsigned char* p)
@@ -519,7 +516,13 @@ public:
         return guarded(mode == AddMode::Write, [&] {
             AddCounts counts;
             counts.skipped = incoming.skipped;
-            Transaction t(db_, mode == AddMode::Write ? Transaction::Write : Transaction::Read);
+            // A download touches a few thousand index pages of a large history; keeping them in
+            // memory until the commit spares writing them twice. (Reading the whole history
+            // needs no more than SQLite's usual few pages: they are read once.)
+            execute(db_, "PRAGMA cache_size = -65536");
+            // A history the user may only read can still say that it holds a table already.
+            const bool readOnly = sqlite3_db_readonly(db_, "main") == 1;
+            Transaction t(db_, mode == AddMode::Write && !readOnly ? Transaction::Write : Transaction::Read);
             Statement findLocation(db_, "SELECT id FROM locations WHERE series = ?1 AND number = ?2");
             Statement findReading(db_, "SELECT 1 FROM readings WHERE location = ?1 AND day = ?2 "
                                        "AND ifnull(time, -1) = ?3 AND thickness = ?4");
@@ -551,6 +554,8 @@ public:
             // single page written, and the file stays as it was, byte for byte.
             if (fresh.empty() || mode == AddMode::DryRun)
                 return counts;
+            if (readOnly)
+                throw SqliteFailure{SQLITE_READONLY, QString::fromUtf8(sqlite3_errstr(SQLITE_READONLY))};
 
             QDate latest;
             for (const IncomingReading* r : fresh)
@@ -653,27 +658,53 @@ public:
         return guarded(false, [&] {
             Transaction t(db_, Transaction::Read);
             std::vector<LocationMeasurements> out;
-            std::unordered_map<std::int64_t, std::size_t> byId;
+            // Location ids are numbered from 1 as adds make them: a table by id finds a
+            // reading's location without hashing a million times.
+            std::vector<std::int32_t> byId;
             {
                 Statement s(db_, "SELECT id, series, number FROM locations ORDER BY series, number");
                 while (s.step()) {
-                    byId[s.integer(0)] = out.size();
+                    const std::int64_t id = s.integer(0);
+                    if (id < 1 || id > std::int64_t(INT32_MAX))
+                        throwDamaged("a location's id is out of range");
+                    if (std::uint64_t(id) >= byId.size())
+                        byId.resize(std::max<std::size_t>(std::size_t(id) + 1, 2 * byId.size()), -1);
+                    byId[std::size_t(id)] = std::int32_t(out.size());
                     out.push_back({locationKey(s, 1), {}});
                 }
             }
-            // In the order the rows lie on disk, which reads a large history at the disk's pace;
-            // each location's readings are put in date order afterwards.
+            // In the order the rows lie on disk, which reads a large history at the disk's pace,
+            // into one buffer; then each location gets its readings, in date order, in a vector
+            // of the size it needs.
+            struct Row {
+                std::int32_t location;
+                Measurement measurement;
+            };
+            std::vector<Row> rows;
+            {
+                Statement last(db_, "SELECT max(id) FROM readings");
+                if (last.step())
+                    rows.reserve(std::size_t(std::clamp<std::int64_t>(last.integer(0), 0, 100000000)));
+            }
+            std::vector<std::size_t> counts(out.size());
             Statement s(db_, "SELECT location, day, thickness, mark FROM readings");
             while (s.step()) {
-                const auto at = byId.find(s.integer(0));
-                if (at == byId.end())
+                const std::int64_t id = s.integer(0);
+                const std::int32_t at = id > 0 && std::uint64_t(id) < byId.size() ? byId[std::size_t(id)] : -1;
+                if (at < 0)
                     throwDamaged("a reading's location is missing");
                 Measurement m;
                 m.date = dayFromNumber(s.integer(1));
                 m.thickness = *checkedInt32(s.integer(2), 1, INT32_MAX, "a reading's thickness is out of range");
                 m.mark = markFromColumn(s, 3);
-                out[at->second].measurements.push_back(m);
+                rows.push_back({at, m});
+                ++counts[std::size_t(at)];
             }
+            for (std::size_t i = 0; i < out.size(); ++i)
+                out[i].measurements.reserve(counts[i]);
+            for (const Row& row : rows)
+                out[std::size_t(row.location)].measurements.push_back(row.measurement);
+            rows = {};
             out.erase(std::remove_if(out.begin(), out.end(),
                                      [](const LocationMeasurements& l) { return l.measurements.empty(); }),
                       out.end());
