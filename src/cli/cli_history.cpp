@@ -199,7 +199,7 @@ bool wholeOption(const Options& options, const QString& name, std::int64_t low, 
     bool ok = false;
     const qlonglong value = text.toLongLong(&ok);
     if (!ok || value < low || value > high || text.startsWith(u'+')) {
-        error = Text(texts::BadWholeNumber).arg(name).arg(low).arg(high).arg(options.value(name));
+        error = Text(texts::BadWholeNumber).arg(name, QString::number(low), QString::number(high), options.value(name));
         return false;
     }
     change = std::int32_t(value);

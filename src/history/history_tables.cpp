@@ -80,7 +80,17 @@ std::optional<std::int32_t> thicknessFromText(const QString& text)
 
 QString isoDate(const QDate& date)
 {
-    return date.isValid() ? date.toString(Qt::ISODate) : QString();
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    if (!date.isValid() || year < 1 || year > 9999)
+        return {};
+    // By hand: a rates table writes five dates a row, and QDate::toString asks the locale.
+    const char16_t text[10] = {char16_t(u'0' + year / 1000),       char16_t(u'0' + year / 100 % 10),
+                               char16_t(u'0' + year / 10 % 10),    char16_t(u'0' + year % 10),
+                               u'-',                               char16_t(u'0' + month / 10),
+                               char16_t(u'0' + month % 10),        u'-',
+                               char16_t(u'0' + day / 10),          char16_t(u'0' + day % 10)};
+    return QString(reinterpret_cast<const QChar*>(text), 10);
 }
 
 std::optional<QDate> dateFromIso(QStringView text)

@@ -27,7 +27,9 @@ std::vector<DatedThickness> dayValues(std::span<const Measurement> measurements,
         return a->date != b->date ? a->date < b->date : a->thickness < b->thickness;
     });
     std::vector<DatedThickness> values;
+    values.reserve(counted.size());
     marks.clear();
+    marks.reserve(counted.size());
     for (const Measurement* m : counted) {
         if (!values.empty() && values.back().date == m->date)
             continue; // a thicker reading of a day already valued
@@ -109,6 +111,8 @@ LocationFigures locationFigures(std::span<const Measurement> measurements, const
     // lamination, a wrong spot, a coating). Up to 10 % it counts with a warning; beyond that
     // it stays out until the user says it is right or ignores it.
     std::vector<DatedThickness> kept;
+    kept.reserve(days.size());
+    f.values.reserve(days.size());
     std::optional<std::int32_t> previousKept;
     for (std::size_t i = 0; i < days.size(); ++i) {
         DayValue value{days[i].date, days[i].thickness, DayValue::State::Kept};

@@ -325,7 +325,7 @@ Result<void> checkHeader(const QString& path)
     if (applicationId != std::uint32_t(HistoryApplicationId))
         return fail(Text(texts::ForeignDatabase).arg(path));
     if (version > std::uint32_t(HistorySchemaVersion))
-        return fail(Text(texts::NewerHistory).arg(path).arg(version).arg(HistorySchemaVersion));
+        return fail(Text(texts::NewerHistory).arg(path, QString::number(version), QString::number(HistorySchemaVersion)));
     if (version < 1)
         return fail(Text(texts::DamagedHistory).arg(path, QStringLiteral("no schema version")));
     // A write-ahead log would keep the history in more than one file.
@@ -678,7 +678,9 @@ public:
             // of the size it needs.
             struct Row {
                 std::int32_t location;
-                Measurement measurement;
+                std::int32_t day;
+                std::int32_t thickness;
+                Mark mark;
             };
             std::vector<Row> rows;
             {
@@ -693,17 +695,19 @@ public:
                 const std::int32_t at = id > 0 && std::uint64_t(id) < byId.size() ? byId[std::size_t(id)] : -1;
                 if (at < 0)
                     throwDamaged("a reading's location is missing");
-                Measurement m;
-                m.date = dayFromNumber(s.integer(1));
-                m.thickness = *checkedInt32(s.integer(2), 1, INT32_MAX, "a reading's thickness is out of range");
-                m.mark = markFromColumn(s, 3);
-                rows.push_back({at, m});
+                const std::int64_t day = s.integer(1);
+                if (day < FirstDay || day > LastDay)
+                    throwDamaged("a reading's day is out of range");
+                rows.push_back({at, std::int32_t(day),
+                                *checkedInt32(s.integer(2), 1, INT32_MAX, "a reading's thickness is out of range"),
+                                markFromColumn(s, 3)});
                 ++counts[std::size_t(at)];
             }
             for (std::size_t i = 0; i < out.size(); ++i)
                 out[i].measurements.reserve(counts[i]);
             for (const Row& row : rows)
-                out[std::size_t(row.location)].measurements.push_back(row.measurement);
+                out[std::size_t(row.location)].measurements.push_back(
+                    {QDate::fromJulianDay(row.day), row.thickness, row.mark});
             rows = {};
             out.erase(std::remove_if(out.begin(), out.end(),
                                      [](const LocationMeasurements& l) { return l.measurements.empty(); }),
@@ -760,7 +764,7 @@ private:
         switch (failure.code & 0xff) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            return fail(Text(texts::BusyHistory).arg(path_).arg(HistoryBusySeconds));
+            return fail(Text(texts::BusyHistory).arg(path_, QString::number(HistoryBusySeconds)));
         case SQLITE_NOTADB:
             return fail(Text(texts::NotAHistory).arg(path_));
         case SQLITE_CORRUPT:
