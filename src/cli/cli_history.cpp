@@ -150,7 +150,7 @@ std::optional<int> parse(const QStringList& args, QStringList valueOptions, cons
     setLanguageIndex(std::uint8_t(*lang));
     const qsizetype given = common.options.positional.size();
     if (given < positionals || (!orMore && given > positionals))
-        return historyUsage(given < positionals ? QStringLiteral("too few arguments") : QStringLiteral("too many arguments"));
+        return historyUsage(Text(given < positionals ? texts::TooFewArguments : texts::TooManyArguments));
     return std::nullopt;
 }
 
@@ -587,12 +587,16 @@ const Subcommand Subcommands[] = {
 
 int runHistory(const QStringList& args)
 {
+    // The subcommand reads --lang itself; before it is known, only a plain "--lang en" tells.
+    const qsizetype lang = args.indexOf(QStringLiteral("--lang"));
+    const bool english = args.contains(QStringLiteral("--lang=en")) || (lang >= 0 && args.value(lang + 1) == u"en");
+    setLanguageIndex(english ? LanguageEnglish : LanguageRussian);
     if (args.isEmpty())
-        return historyUsage(QStringLiteral("needs a subcommand: init, add, group, location, mark, rates, readings or surveys"));
+        return historyUsage(Text(texts::SubcommandNeeded));
     for (const Subcommand& sub : Subcommands)
         if (args.front() == QLatin1String(sub.name))
             return sub.run(args.mid(1));
-    return historyUsage(QStringLiteral("unknown subcommand \"%1\"").arg(args.front()));
+    return historyUsage(Text(texts::UnknownSubcommand).arg(args.front()));
 }
 
 } // namespace quilex::cli

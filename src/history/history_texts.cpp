@@ -59,6 +59,12 @@ const TextPair NameOfAll{u"all задаёт значения по умолчан
 const TextPair NoReadingThatDay{u"у точки %1 нет измерений за %2", u"location %1 has no reading on %2"};
 const TextPair CannotReadTable{u"%1; в историю ничего не добавлено", u"%1; nothing was added to the history"};
 
+const TextPair TooFewArguments{u"не хватает аргументов", u"too few arguments"};
+const TextPair TooManyArguments{u"лишние аргументы", u"too many arguments"};
+const TextPair SubcommandNeeded{u"нужна команда: init, add, group, location, mark, rates, readings или surveys",
+                                u"needs a subcommand: init, add, group, location, mark, rates, readings or surveys"};
+const TextPair UnknownSubcommand{u"неизвестная команда \"%1\"", u"unknown subcommand \"%1\""};
+
 const TextPair AllGroups{u"все", u"all"};
 
 namespace {

@@ -40,6 +40,10 @@ extern const TextPair BadMark;        // %1 the text
 extern const TextPair NameOfAll;
 extern const TextPair NoReadingThatDay; // %1 the location, %2 the date
 extern const TextPair CannotReadTable;  // %1 the table's message
+extern const TextPair TooFewArguments;
+extern const TextPair TooManyArguments;
+extern const TextPair SubcommandNeeded;
+extern const TextPair UnknownSubcommand; // %1 the word
 
 // The word for the defaults' row of "group all".
 extern const TextPair AllGroups;
