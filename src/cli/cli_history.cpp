@@ -22,11 +22,12 @@
 namespace quilex::cli {
 
 const char* const HistoryHelp =
-    "Usage: quilex-cli history init H.qlh --object TEXT [--code api570|api510|api653] [--class 1-4]\n"
-    "       quilex-cli history add H.qlh TABLE... [--label TEXT] [--operator TEXT] [--gauge TEXT]\n"
-    "                                  [--probe TEXT] [--dry-run]\n"
-    "       quilex-cli history group H.qlh SERIES|all [--name TEXT] [--nominal MM] [--required MM]\n"
-    "                                  [--columns N] [--first N]\n"
+    "Usage: quilex-cli history init H.qlh --object TEXT [--code api570|api510|api653]\n"
+    "                                  [--class 1-4]\n"
+    "       quilex-cli history add H.qlh TABLE... [--label TEXT] [--operator TEXT]\n"
+    "                                  [--gauge TEXT] [--probe TEXT] [--dry-run]\n"
+    "       quilex-cli history group H.qlh SERIES|all [--name TEXT] [--nominal MM]\n"
+    "                                  [--required MM] [--columns N] [--first N]\n"
     "       quilex-cli history location H.qlh ID [--required MM] [--description TEXT]\n"
     "                                  [--renewed YYYY-MM-DD]\n"
     "       quilex-cli history mark H.qlh ID YYYY-MM-DD verified|ignored|clear\n"
