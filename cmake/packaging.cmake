@@ -25,12 +25,14 @@ foreach(size 16 24 32 48 64 128 256)
   install(FILES ${QUILEX_RESOURCES}/icons/quilex-${size}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME ${QUILEX_APP_ID}.png)
 endforeach()
-# Project files are a type of their own, which the file manager opens with the program and
-# shows with its icon; shared-mime-info's trigger updates the database when the package comes
-# and goes.
+# Project files and survey histories are types of their own, which the file manager opens with
+# the program and shows with its icon; shared-mime-info's trigger updates the database when the
+# package comes and goes.
 install(FILES ${QUILEX_RESOURCES}/mime/${QUILEX_APP_ID}.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
-install(FILES ${QUILEX_RESOURCES}/icons/quilex.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/mimetypes RENAME application-x-quilex-project.svg)
+foreach(type project history)
+  install(FILES ${QUILEX_RESOURCES}/icons/quilex.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/mimetypes RENAME application-x-quilex-${type}.svg)
+endforeach()
 
 # Manual pages and the changelog go compressed, as Debian keeps them: gzip -9n, no name or time
 # in the header, so the same sources give the same bytes.

@@ -28,6 +28,7 @@ int runScreenshot(const QStringList& args);
 int runConvert(const QStringList& args);
 int runStats(const QStringList& args);
 int runChart(const QStringList& args);
+int runHistory(const QStringList& args);
 extern const char* const DevicesHelp;
 extern const char* const ArchiveHelp;
 extern const char* const MaterialsHelp;
@@ -35,5 +36,6 @@ extern const char* const ScreenshotHelp;
 extern const char* const ConvertHelp;
 extern const char* const StatsHelp;
 extern const char* const ChartHelp;
+extern const char* const HistoryHelp;
 
 } // namespace quilex::cli

@@ -22,6 +22,8 @@ const Command commands[] = {
     {"convert", "read a table, sort it, write it in another form", ConvertHelp, runConvert},
     {"stats", "the statistics of a table per series, with thickness limits", StatsHelp, runStats},
     {"chart", "the chart of a table's readings, or their histogram, as PNG or SVG", ChartHelp, runChart},
+    {"history", "a survey history of many visits: corrosion rates, remaining life, next inspection", HistoryHelp,
+     runHistory},
 };
 
 void printOverview(std::FILE* out)
@@ -72,7 +74,8 @@ int main(int argc, char* argv[])
     // opens a window, so neither needs a display.
     bool paints = false;
     const bool draws = argc > 1 && std::strcmp(argv[1], "chart") == 0;
-    if (argc > 1 && (std::strcmp(argv[1], "convert") == 0 || std::strcmp(argv[1], "stats") == 0))
+    if (argc > 1 && (std::strcmp(argv[1], "convert") == 0 || std::strcmp(argv[1], "stats") == 0
+                     || std::strcmp(argv[1], "history") == 0))
         for (int i = 2; i < argc; ++i)
             paints = paints || QByteArray(argv[i]).toLower().endsWith(".pdf");
     if ((paints || draws) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

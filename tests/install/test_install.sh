@@ -66,7 +66,7 @@ deb=${debs[0]}
 depends=$(dpkg-deb -f "$deb" Depends)
 # Computed from the programs' libraries, plus libusb, which is loaded by name.
 for needed in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libxlsxwriter \
-              libusb-0.1-4; do
+              libsqlite3-0 libusb-0.1-4; do
   contains "Depends" "$depends" "$needed"
 done
 case $depends in *libgtest* | *libgmock* | *libbenchmark*) fail "Depends names a test library: $depends" ;; esac
@@ -87,6 +87,7 @@ for path in ./usr/bin/quilex ./usr/bin/quilex-cli ./usr/bin/quilex-sim-pipes \
             ./usr/share/doc/quilex-a/copyright ./usr/share/doc/quilex-a/changelog.Debian.gz \
             ./usr/share/mime/packages/example.quilex.QuilexA.xml \
             ./usr/share/icons/hicolor/scalable/mimetypes/application-x-quilex-project.svg \
+            ./usr/share/icons/hicolor/scalable/mimetypes/application-x-quilex-history.svg \
             ./usr/share/bash-completion/completions/quilex-cli; do
   grep -q " $path\$" "$scratch/contents" || fail "the package has no $path"
 done
@@ -127,7 +128,7 @@ cd "$scratch"
 mkdir nodevices
 
 expect 0 "quilex-cli --help" "$bin/quilex-cli" --help
-for command in devices archive materials screenshot convert; do contains "quilex-cli --help" "$out" "$command"; done
+for command in devices archive materials screenshot convert history; do contains "quilex-cli --help" "$out" "$command"; done
 cli_help=$out
 expect 0 "quilex-cli --version" "$bin/quilex-cli" --version
 [ "$out" = "quilex-cli $version" ] || fail "quilex-cli --version printed \"$out\""
@@ -222,6 +223,21 @@ contains "unwritable transcript" "$err" "cannot write the transcript $scratch/no
 [ "$(grep -c 'cannot write the transcript' <<<"$err")" -eq 1 ] || fail "the transcript warning came more than once"
 cmp -s "$scratch/archive.tsv" "$scratch/archive2.tsv" || fail "the archive read without a transcript differs"
 
+# --- The survey history ------------------------------------------------------------------
+
+# The unpacked program keeps a history with the system's SQLite: the archive just read, added
+# twice, counts once.
+expect 0 "history init" "$bin/quilex-cli" history init "$scratch/plant.qlh" --object "Unit 1"
+expect 0 "history add" "$bin/quilex-cli" history add "$scratch/plant.qlh" "$scratch/archive.tsv" --lang en
+[ "$out" = "added 300, already present 0, skipped 0" ] || fail "history add printed \"$out\""
+cp "$scratch/plant.qlh" "$scratch/plant-before.qlh"
+expect 0 "history add again" "$bin/quilex-cli" history add "$scratch/plant.qlh" "$scratch/archive.tsv"
+cmp -s "$scratch/plant.qlh" "$scratch/plant-before.qlh" || fail "adding the same archive again changed the history"
+expect 0 "history rates" "$bin/quilex-cli" history rates "$scratch/plant.qlh" --lang en
+[ "$(printf '%s\n' "$out" | wc -l)" -eq 301 ] || fail "history rates wrote $(printf '%s\n' "$out" | wc -l) lines"
+[ "$(sqlite3 "$scratch/plant.qlh" 'PRAGMA user_version; SELECT count(*) FROM reading_list')" = "$(printf '1\n300')" ] ||
+  fail "sqlite3 does not read the history as documented"
+
 # --- Desktop integration ------------------------------------------------------------------
 
 desktop=$root/usr/share/applications/example.quilex.QuilexA.desktop
@@ -249,19 +265,28 @@ for match in 'SUBSYSTEM=="usb"' 'ATTR{idVendor}=="03eb"' 'ATTR{idProduct}=="0201
   grep -qF "$match" "$scratch/rule" || fail "the uaccess rule does not match $match"
 done
 
-# Project files: a MIME type of their own, named in both languages, that the desktop entry
-# opens and the shared MIME database finds by the name's ending.
+# Project files and survey histories: MIME types of their own, named in both languages, that
+# the desktop entry opens and the shared MIME database finds by the name's ending.
 mime=$root/usr/share/mime/packages/example.quilex.QuilexA.xml
-grep -q 'MimeType=application/x-quilex-project;' "$desktop" || fail "the desktop entry opens no project files"
-for needle in 'type="application/x-quilex-project"' 'pattern="*.qlx"' '<comment>' '<comment xml:lang="ru">'; do
-  grep -qF "$needle" "$mime" || fail "the MIME type has no $needle"
+for type in project history; do
+  grep -q "^MimeType=.*application/x-quilex-$type;" "$desktop" || fail "the desktop entry opens no $type files"
+  grep -qF "type=\"application/x-quilex-$type\"" "$mime" || fail "the MIME types have no application/x-quilex-$type"
+done
+for needle in 'pattern="*.qlx"' 'pattern="*.qlh"' '<comment>Quilex-A survey history</comment>' \
+              '<comment xml:lang="ru">История обследований Quilex-A</comment>' '<comment xml:lang="ru">Проект Quilex-A</comment>'; do
+  grep -qF "$needle" "$mime" || fail "the MIME types have no $needle"
 done
 if command -v update-mime-database >/dev/null; then
   mkdir -p "$scratch/mimedb/packages" && cp "$mime" "$scratch/mimedb/packages/"
   expect 0 "update-mime-database" update-mime-database "$scratch/mimedb"
-  grep -q 'application/x-quilex-project:\*\.qlx' "$scratch/mimedb/globs2" || fail "the MIME database does not know *.qlx"
-  grep -q 'application/x-quilex-project:application-x-quilex-project' "$scratch/mimedb/generic-icons" ||
-    fail "the MIME database has no icon for project files"
+  for pair in project:qlx history:qlh; do
+    type=${pair%%:*} ending=${pair##*:}
+    grep -q "application/x-quilex-$type:\\*\\.$ending" "$scratch/mimedb/globs2" || fail "the MIME database does not know *.$ending"
+    grep -q "application/x-quilex-$type:application-x-quilex-$type" "$scratch/mimedb/generic-icons" ||
+      fail "the MIME database has no icon for $type files"
+  done
+  grep -q 'application/x-quilex-history application/vnd.sqlite3' "$scratch/mimedb/subclasses" ||
+    fail "the MIME database does not know a history is an SQLite database"
 fi
 
 # The changelog and the manual pages compressed as Debian keeps them.
@@ -284,7 +309,7 @@ done
 for variable in $(grep -o 'QUILEX_[A-Z_]*' <<<"$gui_help" | sort -u); do
   grep -q "^\.B $variable\$" "$root/usr/share/man/man1/quilex.1" || fail "quilex.1 does not describe $variable"
 done
-for command in devices archive materials screenshot convert; do
+for command in devices archive materials screenshot convert stats chart history; do
   grep -q "^\.B $command\$" "$root/usr/share/man/man1/quilex-cli.1" || fail "quilex-cli.1 does not describe $command"
 done
 
