@@ -1,13 +1,18 @@
 #include "history/table_readings.h"
 
-#include "table/archive_values.h"
+#include "table/table_values.h"
 
 namespace quilex {
 
 IncomingReadings readingsOfTable(const StringGrid& table, const QLocale& locale)
 {
+    const TableValues values(table, locale, TableValues::Unwatched{});
+    return readingsOfTable(values.dataRows());
+}
+
+IncomingReadings readingsOfTable(std::span<const ArchiveValues> rows)
+{
     IncomingReadings out;
-    const std::vector<ArchiveValues> rows = ArchiveRowReader(locale).rows(table);
     out.readings.reserve(rows.size());
     for (const ArchiveValues& row : rows) {
         // A thickness of 0 is the gauge's "no echo", not a wall.
