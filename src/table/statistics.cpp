@@ -1,5 +1,7 @@
 #include "table/statistics.h"
 
+#include "base/texts.h"
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -10,19 +12,36 @@ namespace quilex {
 
 namespace {
 
-enum StatisticsColumn {
-    SeriesColumn,
-    ReadingsColumn,
-    MinimumColumn,
-    MinimumRecordColumn,
-    MaximumColumn,
-    MaximumRecordColumn,
-    MeanColumn,
-    DeviationColumn,
-    RangeColumn,
-    BelowMinimumColumn,
-    RemainingColumn,
+using namespace statistics_column;
+
+const TextPair FigureHeaders[] = {
+    {u"Серия", u"Series"},
+    {u"Измерений", u"Readings"},
+    {u"Минимум, мм", u"Minimum, mm"},
+    {u"№ минимума", u"№ of minimum"},
+    {u"Максимум, мм", u"Maximum, mm"},
+    {u"№ максимума", u"№ of maximum"},
+    {u"Среднее, мм", u"Mean, mm"},
+    {u"Ст. отклонение, мм", u"Std. deviation, mm"},
+    {u"Размах, мм", u"Range, mm"},
 };
+const TextPair JudgedHeaders[] = {
+    {u"Ниже минимума", u"Below minimum"},
+    {u"Остаток стенки, %", u"Remaining wall, %"},
+};
+const TextPair LimitsHeaders[] = {
+    {u"Номинал, мм", u"Nominal, mm"},
+    {u"Допустимый минимум, мм", u"Allowable minimum, mm"},
+};
+const TextPair AllLabel{u"Все", u"All"};
+
+QStringList texts(std::span<const TextPair> pairs, int languageIndex)
+{
+    QStringList out;
+    for (const TextPair& pair : pairs)
+        out << Text(pair, std::uint8_t(languageIndex));
+    return out;
+}
 
 // Gathers one series' readings and gives its figures at the end. The squares about the mean
 // are summed in a second pass over the rows, in row order.
@@ -172,34 +191,30 @@ bool belowMinimum(const ArchiveValues& row, const TableLimits& limits)
 
 bool isThicknessColumn(int column)
 {
-    return column == MinimumColumn || column == MaximumColumn || column == MeanColumn || column == DeviationColumn ||
-           column == RangeColumn;
+    return column == Minimum || column == Maximum || column == Mean || column == Deviation || column == Range;
 }
 
 bool isPercentColumn(int column)
 {
-    return column == RemainingColumn;
+    return column == Remaining;
 }
 
 QStringList statisticsHeader(int languageIndex, bool withLimits)
 {
-    QStringList header =
-        languageIndex == 1
-            ? QStringList{QStringLiteral("Series"),      QStringLiteral("Readings"),        QStringLiteral("Minimum, mm"),
-                          QStringLiteral("№ of minimum"), QStringLiteral("Maximum, mm"),     QStringLiteral("№ of maximum"),
-                          QStringLiteral("Mean, mm"),    QStringLiteral("Std. deviation, mm"), QStringLiteral("Range, mm")}
-            : QStringList{QStringLiteral("Серия"),       QStringLiteral("Измерений"),       QStringLiteral("Минимум, мм"),
-                          QStringLiteral("№ минимума"),  QStringLiteral("Максимум, мм"),    QStringLiteral("№ максимума"),
-                          QStringLiteral("Среднее, мм"), QStringLiteral("Ст. отклонение, мм"), QStringLiteral("Размах, мм")};
+    QStringList header = texts(FigureHeaders, languageIndex);
     if (withLimits)
-        header << (languageIndex == 1 ? QStringLiteral("Below minimum") : QStringLiteral("Ниже минимума"))
-               << (languageIndex == 1 ? QStringLiteral("Remaining wall, %") : QStringLiteral("Остаток стенки, %"));
+        header << texts(JudgedHeaders, languageIndex);
     return header;
 }
 
 QString statisticsAllLabel(int languageIndex)
 {
-    return languageIndex == 1 ? QStringLiteral("All") : QStringLiteral("Все");
+    return Text(AllLabel, std::uint8_t(languageIndex));
+}
+
+QStringList statisticsLimitsHeader(int languageIndex)
+{
+    return texts(LimitsHeaders, languageIndex);
 }
 
 StatisticsTable statisticsTable(const ArchiveStatistics& statistics, int languageIndex)
@@ -219,7 +234,7 @@ StatisticsTable statisticsTable(const ArchiveStatistics& statistics, int languag
             cells.push_back(s.deviation ? StatisticsCell(*s.deviation) : StatisticsCell());
             cells.push_back(s.range() / 100.0);
         } else {
-            cells.resize(RangeColumn + 1);
+            cells.resize(Range + 1);
         }
         if (statistics.anyLimits) {
             cells.push_back(s.belowMinimum ? StatisticsCell(std::int64_t(*s.belowMinimum)) : StatisticsCell());
