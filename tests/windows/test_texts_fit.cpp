@@ -72,10 +72,18 @@ std::vector<std::string> cutTexts(QWidget* window)
         QAbstractItemModel* model = view->model();
         for (int col = 0; col < model->columnCount(); ++col) {
             if (header->isVisibleTo(window)) {
+                // A header may come on more than one line: each line must fit, and all of them
+                // the header's height.
                 const QString text = model->headerData(col, Qt::Horizontal).toString();
-                const int needed = header->fontMetrics().horizontalAdvance(text) + headerMargin;
+                const QStringList lines = text.split(u'\n');
+                int needed = 0;
+                for (const QString& line : lines)
+                    needed = std::max(needed, header->fontMetrics().horizontalAdvance(line) + headerMargin);
                 if (needed > header->sectionSize(col))
                     cut.push_back(describe(header, text, needed, header->sectionSize(col)));
+                const int tall = int(lines.size()) * header->fontMetrics().height();
+                if (tall > header->height())
+                    cut.push_back(describe(header, text + " (height)", tall, header->height()));
             }
             for (int row = 0; row < std::min(model->rowCount(), 300); ++row) {
                 const QString text = model->index(row, col).data().toString();
