@@ -3,7 +3,8 @@
 // a maximised or resized window keeps the user's size after a limit is typed; the whole table's
 // limits on a series are told from its own by more than their colour; the PDF is headed with the
 // table's name and date and breaks headers only between words; a double click on a minimum's or
-// maximum's "№" selects that row in the archive table.
+// maximum's "№" selects that row in the archive table. And the workbook's statistics give the
+// limits each row was judged against.
 //
 // On the offscreen platform the screen is made 1366 x 768 (2732 x 1536 pixels at twice the
 // scale); on a real display (scripts/screenshots) it is the display's, and with
@@ -393,3 +394,78 @@ TEST_P(StatisticsWindowTest, ADoubleClickOnAMinimumsOrMaximumsNumberSelectsItsRo
 
 INSTANTIATE_TEST_SUITE_P(Languages, StatisticsWindowTest, ::testing::Values(LanguageRussian, LanguageEnglish),
                          [](const auto& info) { return info.param == LanguageEnglish ? "English" : "Russian"; });
+
+namespace {
+
+QByteArray unzipped(const QString& workbook, const QString& part, const TempDir& scratch)
+{
+    const QString folder = QString::fromStdString(scratch.file("parts"));
+    QDir(folder).removeRecursively();
+    const ToolRun unzip = runTool(QStringLiteral("unzip"), {QStringLiteral("-q"), workbook, QStringLiteral("-d"), folder});
+    EXPECT_EQ(unzip.exitCode, 0) << unzip.err.constData();
+    QFile file(folder + QLatin1Char('/') + part);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << part.toStdString();
+    return file.readAll();
+}
+
+} // namespace
+
+// Beside the count below the minimum, each row of the workbook's statistics gives the nominal and
+// the minimum it was judged against, as numbers in millimetres; the archive's sheet is unchanged.
+TEST(StatisticsWorkbook, EachRowGivesTheNominalAndMinimumItWasJudgedAgainst)
+{
+    for (const std::uint8_t language : {LanguageRussian, LanguageEnglish}) {
+        StringGrid grid(8, 5);
+        writeArchiveHeader(grid, language);
+        const QLocale locale(QLocale::Russian);
+        grid.setRow(1, {"1", "Сталь", "5920", "10,00", "1", "1", "07.05.2013", "09:03:00"});
+        grid.setRow(2, {"2", "Сталь", "5920", "8,00", "2", "1", "07.05.2013", "09:04:00"});
+        grid.setRow(3, {"3", "Сталь", "5920", "5,50", "3", "2", "07.05.2013", "09:05:00"});
+        grid.setRow(4, {"4", "Сталь", "5920", "6,50", "4", "2", "07.05.2013", "09:06:00"});
+        TableLimits limits;
+        limits.table = {1000, 700};
+        limits.series[2] = {std::nullopt, 600}; // series 2 may go down to 6,00: 5,50 is below
+        TempDir dir;
+        const QString path = QString::fromStdString(dir.file("stats.xlsx"));
+        ASSERT_EQ(ExportToSpreadsheet(grid, path, QStringLiteral("Архив измерений "), locale, nullptr, limits, language),
+                  std::nullopt);
+        const QJsonObject book = readWorkbook(path);
+        const QJsonObject s = book["sheets"].toArray().at(1).toObject();
+        const auto cell = [&](const char* ref) { return s["cells"].toObject()[QLatin1String(ref)].toObject(); };
+        const bool english = language == LanguageEnglish;
+        EXPECT_EQ(cell("J1")["v"].toString(), english ? "Below minimum" : "Ниже минимума");
+        EXPECT_EQ(cell("L1")["v"].toString(), english ? "Nominal, mm" : "Номинал, мм");
+        EXPECT_EQ(cell("M1")["v"].toString(), english ? "Allowable minimum, mm" : "Допустимый минимум, мм");
+        EXPECT_EQ(s["max_col"].toInt(), 13);
+        // Series 1 by the table's limits, series 2 by its own minimum and the table's nominal,
+        // the whole table by the table's.
+        const struct {
+            const char* nominal;
+            const char* minimum;
+            const char* below;
+            double nominalValue;
+            double minimumValue;
+            double belowValue;
+        } rows[] = {{"L2", "M2", "J2", 10.0, 7.0, 0}, {"L3", "M3", "J3", 10.0, 6.0, 1}, {"L4", "M4", "J4", 10.0, 7.0, 1}};
+        for (const auto& row : rows) {
+            EXPECT_EQ(cell(row.nominal)["v"].toDouble(), row.nominalValue) << row.nominal;
+            EXPECT_EQ(cell(row.nominal)["t"].toString(), "n") << row.nominal;
+            EXPECT_EQ(cell(row.nominal)["f"].toString(), "0.00") << row.nominal;
+            EXPECT_EQ(cell(row.minimum)["v"].toDouble(), row.minimumValue) << row.minimum;
+            EXPECT_EQ(cell(row.minimum)["f"].toString(), "0.00") << row.minimum;
+            EXPECT_EQ(cell(row.below)["v"].toDouble(), row.belowValue) << row.below;
+        }
+        EXPECT_EQ(cell("A4")["v"].toString(), english ? "All" : "Все");
+
+        // The archive's sheet is the very same as without the limits.
+        const QString plain = QString::fromStdString(dir.file("plain.xlsx"));
+        ASSERT_EQ(ExportToSpreadsheet(grid, plain, QStringLiteral("Архив измерений "), locale, nullptr, {}, language),
+                  std::nullopt);
+        const QString sheet = QStringLiteral("xl/worksheets/sheet1.xml");
+        const QByteArray withLimits = unzipped(path, sheet, dir);
+        EXPECT_FALSE(withLimits.isEmpty());
+        EXPECT_TRUE(withLimits == unzipped(plain, sheet, dir));
+        // Without limits nothing was judged: no columns for them.
+        EXPECT_EQ(readWorkbook(plain)["sheets"].toArray().at(1).toObject()["max_col"].toInt(), 9);
+    }
+}
