@@ -159,6 +159,8 @@ StatisticsWindow::StatisticsWindow(const TableValues& table, QWidget* parent)
             saveTablePdf(path);
     });
     connect(model_, &StatisticsModel::limitsEdited, this, &StatisticsWindow::limitsEdited);
+    // Other rows or another language: every column and the window are fitted afresh.
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] { measureAll_ = true; });
     // The figures' own cells are not edited: a double click on a "№" goes to its row instead.
     connect(view_, &QAbstractItemView::doubleClicked, this, &StatisticsWindow::chooseRecordOf);
     auto* copyKey = new QShortcut(QKeySequence::Copy, view_);
@@ -184,18 +186,24 @@ void StatisticsWindow::retranslate()
 void StatisticsWindow::refresh(const TableLimits& limits)
 {
     model_->update(table_.dataRows(), limits, languageIndex());
-    unreadable_->setText(Text(UnreadableText).arg(model_->statistics().all.unreadable));
-    fitColumns();
-    fitWindow();
+    const QString unreadable = Text(UnreadableText).arg(model_->statistics().all.unreadable);
+    const bool longer = unreadable.size() != unreadable_->text().size();
+    unreadable_->setText(unreadable);
+    // The window is fitted anew only when its table's shape, a column's width or the line beside
+    // the buttons has changed.
+    const bool resized = fitColumns();
+    if (resized || longer)
+        fitWindow();
 }
 
-void StatisticsWindow::fitColumns()
+bool StatisticsWindow::fitColumns()
 {
     ensurePolished();
     const int columns = model_->columnCount();
     const std::vector<bool>& changed = model_->changedColumns();
     if (int(cellNeeds_.size()) != columns || int(changed.size()) != columns)
         measureAll_ = true;
+    bool resized = measureAll_;
     if (measureAll_) {
         headerNeeds_.assign(std::size_t(columns), 0);
         cellNeeds_.assign(std::size_t(columns), 0);
@@ -225,10 +233,13 @@ void StatisticsWindow::fitColumns()
             widest = std::max(widest, widestTexts(model_->rowTexts(), col, italicMetrics, italicDigit));
         cellNeeds_[std::size_t(col)] = widest > 0 ? widest + cellPadding : 0;
         const int width = std::max(headerNeeds_[std::size_t(col)], cellNeeds_[std::size_t(col)]);
-        if (view_->columnWidth(col) != width)
+        if (view_->columnWidth(col) != width) {
             view_->setColumnWidth(col, width);
+            resized = true;
+        }
     }
     measureAll_ = false;
+    return resized;
 }
 
 void StatisticsWindow::fitWindow()

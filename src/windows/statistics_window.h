@@ -68,7 +68,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void fitColumns();
+    // True when a column's width changed (or all were measured afresh).
+    bool fitColumns();
     void fitWindow();
     void printTo(QPagedPaintDevice& device) const;
 

@@ -224,6 +224,15 @@ TEST_P(StatisticsWindowTest, FitsTheScreenWithEveryColumnItsButtonsAndItsHeaders
     ASSERT_EQ(window->limits().series.size(), 1u);
     expectWhollyOnTheScreen("with limits");
     savePicture(stats, QStringLiteral("statistics-limits"));
+
+    // The other language chosen while the window is open: fitted to the new texts.
+    if (english())
+        window->Lang0Click();
+    else
+        window->Lang1Click();
+    QApplication::processEvents();
+    EXPECT_EQ(model->headerData(2, Qt::Horizontal).toString(), english() ? "Минимум,\nмм" : "Minimum,\nmm");
+    expectWhollyOnTheScreen("in the other language");
 }
 
 TEST_P(StatisticsWindowTest, AMaximisedWindowStaysMaximisedAfterALimitIsTyped)
