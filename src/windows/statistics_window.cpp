@@ -286,16 +286,18 @@ void StatisticsWindow::fitWindow()
     ownSize_ = wanted;
     if (wanted != size())
         resize(wanted);
-    // First shown centred over the main window, wholly on the screen; later kept on it.
-    QRect place = geometry();
+    // First shown centred over the main window, wholly on the screen; later kept on it. The
+    // window's own rectangle is placed in the room, and moved by its frame's corner.
+    QRect place(geometry().topLeft(), wanted);
     if (!placed_ && !isVisible()) {
         const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
         place.moveCenter(owner ? owner->geometry().center() : room.center());
     }
     place.moveLeft(std::clamp(place.left(), room.left(), std::max(room.left(), room.right() - place.width() + 1)));
     place.moveTop(std::clamp(place.top(), room.top(), std::max(room.top(), room.bottom() - place.height() + 1)));
-    if (!placed_ || place.topLeft() != pos()) {
-        move(place.topLeft());
+    const QPoint corner = place.topLeft() - QPoint(frame.left(), frame.top());
+    if (!placed_ || corner != pos()) {
+        move(corner);
         placed_ = true;
     }
 }
