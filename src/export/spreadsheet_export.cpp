@@ -419,7 +419,9 @@ std::optional<Failure> writeSheet(Workbook& book, CellWriter& cells, const Strin
 
 // The statistics of the archive on a sheet of their own: the header as texts, the figures as
 // numbers shown with two decimals (thicknesses) or one (percents), record numbers and counts as
-// whole numbers, the whole table's row last.
+// whole numbers, the whole table's row last. With limits, each row also gives the nominal and the
+// minimum its figures were judged against (a series' own, or else the whole table's), in
+// millimetres as the other thicknesses.
 std::optional<Failure> writeStatisticsSheet(Workbook& book, CellWriter& cells, const TableValues& values,
                                             const TableLimits& limits, int languageIndex, const QLocale& locale)
 {
@@ -427,7 +429,19 @@ std::optional<Failure> writeStatisticsSheet(Workbook& book, CellWriter& cells, c
     lxw_worksheet* sheet = workbook_add_worksheet(book.get(), name.toUtf8().constData());
     if (!sheet)
         return Failure{QStringLiteral("cannot add a worksheet named \"%1\"").arg(name)};
-    const StatisticsTable table = statisticsTable(computeStatistics(values.dataRows(), limits), languageIndex);
+    const ArchiveStatistics statistics = computeStatistics(values.dataRows(), limits);
+    StatisticsTable table = statisticsTable(statistics, languageIndex);
+    if (statistics.anyLimits) {
+        table.header << statisticsLimitsHeader(languageIndex);
+        auto judged = [](std::optional<std::int32_t> limit) {
+            return limit ? StatisticsCell(*limit / 100.0) : StatisticsCell();
+        };
+        for (std::size_t r = 0; r < table.rows.size(); ++r) {
+            const SeriesStatistics& s = r < statistics.series.size() ? statistics.series[r] : statistics.all;
+            table.rows[r].push_back(judged(s.limits.nominal));
+            table.rows[r].push_back(judged(s.limits.minimum));
+        }
+    }
     lxw_format* centred = book.format(QString());
     lxw_format* thickness = book.format(QStringLiteral("0.00"));
     lxw_format* percent = book.format(QStringLiteral("0.0"));

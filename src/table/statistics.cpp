@@ -1,5 +1,7 @@
 #include "table/statistics.h"
 
+#include "base/texts.h"
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -10,22 +12,42 @@ namespace quilex {
 
 namespace {
 
-enum StatisticsColumn {
-    SeriesColumn,
-    ReadingsColumn,
-    MinimumColumn,
-    MinimumRecordColumn,
-    MaximumColumn,
-    MaximumRecordColumn,
-    MeanColumn,
-    DeviationColumn,
-    RangeColumn,
-    BelowMinimumColumn,
-    RemainingColumn,
-};
+using namespace statistics_column;
 
-// Gathers one series' readings and gives its figures at the end. The squares about the mean
-// are summed in a second pass over the rows, in row order.
+const TextPair FigureHeaders[] = {
+    {u"Серия", u"Series"},
+    {u"Измерений", u"Readings"},
+    {u"Минимум, мм", u"Minimum, mm"},
+    {u"№ минимума", u"№ of minimum"},
+    {u"Максимум, мм", u"Maximum, mm"},
+    {u"№ максимума", u"№ of maximum"},
+    {u"Среднее, мм", u"Mean, mm"},
+    {u"Ст. отклонение, мм", u"Std. deviation, mm"},
+    {u"Размах, мм", u"Range, mm"},
+};
+const TextPair JudgedHeaders[] = {
+    {u"Ниже минимума", u"Below minimum"},
+    {u"Остаток стенки, %", u"Remaining wall, %"},
+};
+const TextPair LimitsHeaders[] = {
+    {u"Номинал, мм", u"Nominal, mm"},
+    {u"Допустимый минимум, мм", u"Allowable minimum, mm"},
+};
+const TextPair AllLabel{u"Все", u"All"};
+
+QStringList texts(std::span<const TextPair> pairs, int languageIndex)
+{
+    QStringList out;
+    for (const TextPair& pair : pairs)
+        out << Text(pair, std::uint8_t(languageIndex));
+    return out;
+}
+
+// Gathers one series' readings and gives its figures at the end, in one pass over the rows.
+// The readings are whole hundredths, so their sum and the sum of their squares are kept exactly
+// (the squares in 128 bits: even int32 extremes over millions of rows stay far inside), and the
+// deviation comes from n * sum of squares - sum * sum, exact too, with no second pass about the
+// mean and no loss to cancellation.
 class Accumulator {
 public:
     void add(const ArchiveValues& row, const ThicknessLimits& limits)
@@ -45,14 +67,12 @@ public:
         }
         ++stats_.readings;
         sum_ += t;
+        squares_ += Wide(t) * t;
         if (limits.minimum) {
             below_ += t < *limits.minimum;
             anyMinimum_ = true;
         }
     }
-
-    long double mean() const { return stats_.readings > 0 ? static_cast<long double>(sum_) / stats_.readings : 0; }
-    void addSquare(std::int32_t value, long double mean) { squares_ += (value - mean) * (value - mean); }
 
     SeriesStatistics finish(std::optional<std::int32_t> series, const ThicknessLimits& limits)
     {
@@ -60,10 +80,13 @@ public:
         stats_.limits = limits;
         const int n = stats_.readings;
         if (n > 0) {
-            // Sums of whole hundredths are exact; the deviation took a second pass about the mean.
-            stats_.mean = static_cast<double>(mean() / 100);
-            if (n > 1)
-                stats_.deviation = static_cast<double>(std::sqrt(squares_ / (n - 1)) / 100);
+            stats_.mean = static_cast<double>(static_cast<long double>(sum_) / n / 100);
+            if (n > 1) {
+                // n (n - 1) times the sample variance, never negative.
+                const Wide spread = Wide(n) * squares_ - Wide(sum_) * sum_;
+                const long double variance = static_cast<long double>(spread) / (static_cast<long double>(n) * (n - 1));
+                stats_.deviation = static_cast<double>(std::sqrt(variance) / 100);
+            }
         }
         if (anyMinimum_ || limits.minimum)
             stats_.belowMinimum = below_;
@@ -73,9 +96,10 @@ public:
     }
 
 private:
+    using Wide = __int128;
     SeriesStatistics stats_;
     std::int64_t sum_ = 0;
-    long double squares_ = 0;
+    Wide squares_ = 0;
     int below_ = 0;
     bool anyMinimum_ = false;
 };
@@ -119,31 +143,14 @@ ArchiveStatistics computeStatistics(std::span<const ArchiveValues> rows, const T
 {
     SeriesSlots slots(limits);
     Accumulator all;
-    constexpr int NoSeries = -1;
-    std::vector<int> slotOfRow(rows.size(), NoSeries);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const ArchiveValues& row = rows[i];
+    for (const ArchiveValues& row : rows) {
         if (row.series) {
             const int slot = slots.slotOf(*row.series);
-            slotOfRow[i] = slot;
             slots.accumulator(slot).add(row, slots.limits(slot));
             all.add(row, slots.limits(slot));
         } else {
             all.add(row, limits.table);
         }
-    }
-    // The squares about each mean, in row order as the readings came.
-    std::vector<long double> means(std::size_t(slots.count()), 0);
-    for (int slot = 0; slot < slots.count(); ++slot)
-        means[std::size_t(slot)] = slots.accumulator(slot).mean();
-    const long double allMean = all.mean();
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!rows[i].thickness)
-            continue;
-        const std::int32_t t = *rows[i].thickness;
-        if (slotOfRow[i] != NoSeries)
-            slots.accumulator(slotOfRow[i]).addSquare(t, means[std::size_t(slotOfRow[i])]);
-        all.addSquare(t, allMean);
     }
     std::vector<int> order(std::size_t(slots.count()));
     for (int slot = 0; slot < slots.count(); ++slot)
@@ -172,34 +179,30 @@ bool belowMinimum(const ArchiveValues& row, const TableLimits& limits)
 
 bool isThicknessColumn(int column)
 {
-    return column == MinimumColumn || column == MaximumColumn || column == MeanColumn || column == DeviationColumn ||
-           column == RangeColumn;
+    return column == Minimum || column == Maximum || column == Mean || column == Deviation || column == Range;
 }
 
 bool isPercentColumn(int column)
 {
-    return column == RemainingColumn;
+    return column == Remaining;
 }
 
 QStringList statisticsHeader(int languageIndex, bool withLimits)
 {
-    QStringList header =
-        languageIndex == 1
-            ? QStringList{QStringLiteral("Series"),      QStringLiteral("Readings"),        QStringLiteral("Minimum, mm"),
-                          QStringLiteral("№ of minimum"), QStringLiteral("Maximum, mm"),     QStringLiteral("№ of maximum"),
-                          QStringLiteral("Mean, mm"),    QStringLiteral("Std. deviation, mm"), QStringLiteral("Range, mm")}
-            : QStringList{QStringLiteral("Серия"),       QStringLiteral("Измерений"),       QStringLiteral("Минимум, мм"),
-                          QStringLiteral("№ минимума"),  QStringLiteral("Максимум, мм"),    QStringLiteral("№ максимума"),
-                          QStringLiteral("Среднее, мм"), QStringLiteral("Ст. отклонение, мм"), QStringLiteral("Размах, мм")};
+    QStringList header = texts(FigureHeaders, languageIndex);
     if (withLimits)
-        header << (languageIndex == 1 ? QStringLiteral("Below minimum") : QStringLiteral("Ниже минимума"))
-               << (languageIndex == 1 ? QStringLiteral("Remaining wall, %") : QStringLiteral("Остаток стенки, %"));
+        header << texts(JudgedHeaders, languageIndex);
     return header;
 }
 
 QString statisticsAllLabel(int languageIndex)
 {
-    return languageIndex == 1 ? QStringLiteral("All") : QStringLiteral("Все");
+    return Text(AllLabel, std::uint8_t(languageIndex));
+}
+
+QStringList statisticsLimitsHeader(int languageIndex)
+{
+    return texts(LimitsHeaders, languageIndex);
 }
 
 StatisticsTable statisticsTable(const ArchiveStatistics& statistics, int languageIndex)
@@ -219,7 +222,7 @@ StatisticsTable statisticsTable(const ArchiveStatistics& statistics, int languag
             cells.push_back(s.deviation ? StatisticsCell(*s.deviation) : StatisticsCell());
             cells.push_back(s.range() / 100.0);
         } else {
-            cells.resize(RangeColumn + 1);
+            cells.resize(Range + 1);
         }
         if (statistics.anyLimits) {
             cells.push_back(s.belowMinimum ? StatisticsCell(std::int64_t(*s.belowMinimum)) : StatisticsCell());
@@ -236,9 +239,14 @@ StatisticsTable statisticsTable(const ArchiveStatistics& statistics, int languag
 QString statisticsCellText(const StatisticsCell& cell, int column, const QLocale& locale)
 {
     if (const auto* number = std::get_if<double>(&cell)) {
+        const int decimals = isPercentColumn(column) ? 1 : 2;
+        // A locale that already leaves out the group separator is used as it is: a table of
+        // hundreds of series would otherwise copy it for every figure.
+        if (locale.numberOptions() & QLocale::OmitGroupSeparator)
+            return locale.toString(*number, 'f', decimals);
         QLocale plain = locale;
         plain.setNumberOptions(QLocale::OmitGroupSeparator);
-        return plain.toString(*number, 'f', isPercentColumn(column) ? 1 : 2);
+        return plain.toString(*number, 'f', decimals);
     }
     if (const auto* whole = std::get_if<std::int64_t>(&cell))
         return QString::number(*whole);

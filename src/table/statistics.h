@@ -66,11 +66,30 @@ QString statisticsCellText(const StatisticsCell& cell, int column, const QLocale
 bool isThicknessColumn(int column);
 bool isPercentColumn(int column);
 
+// The places of the columns in the table of figures.
+namespace statistics_column {
+inline constexpr int Series = 0;
+inline constexpr int Readings = 1;
+inline constexpr int Minimum = 2;
+inline constexpr int MinimumRecord = 3;
+inline constexpr int Maximum = 4;
+inline constexpr int MaximumRecord = 5;
+inline constexpr int Mean = 6;
+inline constexpr int Deviation = 7;
+inline constexpr int Range = 8;
+inline constexpr int BelowMinimum = 9;
+inline constexpr int Remaining = 10;
+} // namespace statistics_column
+
 // A reading below the minimum that holds for its row (the series' own or the table's).
 bool belowMinimum(const ArchiveValues& row, const TableLimits& limits);
 
 // The header texts in a language.
 QStringList statisticsHeader(int languageIndex, bool withLimits);
 QString statisticsAllLabel(int languageIndex);
+// The headers of the two limits that go beside the figures, nominal and minimum allowable
+// thickness: where the window takes them, and where the workbook gives those each row was
+// judged against.
+QStringList statisticsLimitsHeader(int languageIndex);
 
 } // namespace quilex

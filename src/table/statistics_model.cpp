@@ -1,39 +1,106 @@
 #include "table/statistics_model.h"
 
+#include "base/texts.h"
+
 #include <QLocale>
 
+#include <algorithm>
+
 namespace quilex {
+
+namespace {
+
+const TextPair InheritedTip{u"Предел всей таблицы: у серии нет своего", u"The whole table's limit: the series has none of its own"};
+const TextPair RecordTip{u"Двойной щелчок показывает эту запись в таблице", u"Double-click to show this record in the table"};
+
+} // namespace
 
 StatisticsModel::StatisticsModel(QObject* parent) : QAbstractTableModel(parent)
 {
     qRegisterMetaType<quilex::TableLimits>();
 }
 
+QString StatisticsModel::twoLineHeader(const QString& header)
+{
+    qsizetype best = -1;
+    qsizetype bestLonger = header.size();
+    for (qsizetype at = header.indexOf(u' '); at > 0; at = header.indexOf(u' ', at + 1)) {
+        const qsizetype longer = std::max(at, header.size() - at - 1);
+        if (longer < bestLonger) {
+            bestLonger = longer;
+            best = at;
+        }
+    }
+    if (best < 0)
+        return header;
+    return header.left(best) + u'\n' + header.mid(best + 1);
+}
+
 void StatisticsModel::update(std::span<const ArchiveValues> rows, const TableLimits& limits, int languageIndex)
 {
-    beginResetModel();
-    limits_ = limits;
-    languageIndex_ = languageIndex;
-    statistics_ = computeStatistics(rows, limits);
+    ArchiveStatistics statistics = computeStatistics(rows, limits);
     // The limits' columns are always there to be filled in; the figures that follow from them
     // only once one is set.
-    statistics_.anyLimits = true;
-    table_ = statisticsTable(statistics_, languageIndex);
-    // Every text once, for a view that asks for each cell again at every paint and fit.
+    statistics.anyLimits = true;
+    StatisticsTable table = statisticsTable(statistics, languageIndex);
+    const bool sameShape = languageIndex == languageIndex_ && table.rows.size() == table_.rows.size() &&
+                           table.header.size() == table_.header.size();
+    if (!sameShape)
+        beginResetModel();
+    limits_ = limits;
+    languageIndex_ = languageIndex;
+    statistics_ = std::move(statistics);
+    table_ = std::move(table);
+    // Every text once, for a view that asks for each cell again at every paint.
     QLocale plain = QLocale::system();
     plain.setNumberOptions(QLocale::OmitGroupSeparator);
-    rowTexts_.clear();
-    inherited_.clear();
+    std::vector<QStringList> texts;
+    std::vector<std::array<bool, 2>> inherited;
+    texts.reserve(table_.rows.size());
+    inherited.reserve(table_.rows.size());
     for (std::size_t r = 0; r < table_.rows.size(); ++r) {
-        QStringList texts;
+        QStringList row;
+        row.reserve(qsizetype(table_.rows[r].size()) + 2);
         for (std::size_t c = 0; c < table_.rows[r].size(); ++c)
-            texts << statisticsCellText(table_.rows[r][c], int(c), plain);
-        std::array<bool, 2> inherited{};
-        texts << limitText(int(r), true, &inherited[0], plain) << limitText(int(r), false, &inherited[1], plain);
-        rowTexts_.push_back(std::move(texts));
-        inherited_.push_back(inherited);
+            row << statisticsCellText(table_.rows[r][c], int(c), plain);
+        std::array<bool, 2> rowInherited{};
+        row << limitText(int(r), true, &rowInherited[0], plain) << limitText(int(r), false, &rowInherited[1], plain);
+        texts.push_back(std::move(row));
+        inherited.push_back(rowInherited);
     }
-    endResetModel();
+    const int columns = columnCount();
+    std::vector<bool> changed(std::size_t(columns), !sameShape);
+    if (sameShape) {
+        for (std::size_t r = 0; r < texts.size(); ++r) {
+            for (int c = 0; c < columns; ++c)
+                if (!changed[std::size_t(c)] && texts[r][c] != rowTexts_[r][c])
+                    changed[std::size_t(c)] = true;
+            for (int k = 0; k < 2; ++k)
+                if (inherited[r][std::size_t(k)] != inherited_[r][std::size_t(k)])
+                    changed[std::size_t(figureColumns() + k)] = true;
+        }
+    }
+    rowTexts_ = std::move(texts);
+    inherited_ = std::move(inherited);
+    changedColumns_ = std::move(changed);
+    if (!sameShape) {
+        header_.clear();
+        for (const QString& title : headerTexts())
+            header_ << twoLineHeader(title);
+        endResetModel();
+        return;
+    }
+    const auto first = std::find(changedColumns_.begin(), changedColumns_.end(), true);
+    if (first == changedColumns_.end())
+        return;
+    const auto last = std::find(changedColumns_.rbegin(), changedColumns_.rend(), true);
+    Q_EMIT dataChanged(index(0, int(first - changedColumns_.begin())),
+                       index(rowCount() - 1, columns - 1 - int(last - changedColumns_.rbegin())));
+}
+
+const SeriesStatistics& StatisticsModel::rowStatistics(int row) const
+{
+    return row >= 0 && row < int(statistics_.series.size()) ? statistics_.series[std::size_t(row)] : statistics_.all;
 }
 
 int StatisticsModel::rowCount(const QModelIndex& parent) const
@@ -48,10 +115,14 @@ int StatisticsModel::columnCount(const QModelIndex& parent) const
 
 QStringList StatisticsModel::headerTexts() const
 {
-    QStringList header = table_.header;
-    header << (languageIndex_ == 1 ? QStringLiteral("Nominal, mm") : QStringLiteral("Номинал, мм"))
-           << (languageIndex_ == 1 ? QStringLiteral("Allowable minimum, mm") : QStringLiteral("Допустимый минимум, мм"));
-    return header;
+    return table_.header + statisticsLimitsHeader(languageIndex_);
+}
+
+bool StatisticsModel::inheritedLimit(int row, int column) const
+{
+    if (row < 0 || row >= int(inherited_.size()) || column < figureColumns() || column >= columnCount())
+        return false;
+    return inherited_[std::size_t(row)][std::size_t(column - figureColumns())];
 }
 
 QString StatisticsModel::limitText(int row, bool nominal, bool* inherited, const QLocale& plain) const
@@ -79,17 +150,21 @@ QVariant StatisticsModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const int column = index.column();
-    const bool limit = column >= figureColumns();
-    const bool inherited = limit && inherited_[std::size_t(index.row())][std::size_t(column - figureColumns())];
+    const bool inherited = inheritedLimit(index.row(), column);
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
         if (column >= rowTexts_[std::size_t(index.row())].size())
             return {};
         return role == Qt::EditRole && inherited ? QString() : rowTexts_[std::size_t(index.row())][column];
-    case Qt::ForegroundRole:
+    case InheritedLimitRole:
+        return inherited;
+    case Qt::ToolTipRole:
         if (inherited)
-            return QVariant::fromValue(Qt::GlobalColor::gray);
+            return Text(InheritedTip, std::uint8_t(languageIndex_));
+        if ((column == statistics_column::MinimumRecord || column == statistics_column::MaximumRecord) &&
+            rowStatistics(index.row()).readings > 0)
+            return Text(RecordTip, std::uint8_t(languageIndex_));
         return {};
     case Qt::TextAlignmentRole:
         return int((column == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
@@ -100,10 +175,8 @@ QVariant StatisticsModel::data(const QModelIndex& index, int role) const
 
 QVariant StatisticsModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
-        const QStringList header = headerTexts();
-        return section < header.size() ? header[section] : QVariant();
-    }
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return section >= 0 && section < header_.size() ? header_[section] : QVariant();
     return {};
 }
 

@@ -416,11 +416,34 @@ void TForm1::Statistics1Click()
             setLimits(limits);
             setWindowModified(true);
         });
+        connect(statisticsWindow_.get(), &StatisticsWindow::rowChosen, this, &TForm1::showTableRow);
+        // The printed figures are headed with the table's name: its project file's, or the
+        // archive's title while no file holds it.
+        statisticsWindow_->tableName = [this] {
+            return projectFile_.isEmpty() ? Text(MainText::ArchiveTitle).trimmed() : QFileInfo(projectFile_).fileName();
+        };
     }
     statisticsWindow_->refresh(limits_);
     statisticsWindow_->show();
     statisticsWindow_->raise();
     statisticsWindow_->activateWindow();
+}
+
+void TForm1::showTableRow(int gridRow)
+{
+    const int row = gridRow - StringGrid1->gridModel()->firstDataRow();
+    QAbstractItemModel* model = StringGrid1->model();
+    if (row < 0 || row >= model->rowCount())
+        return;
+    // The whole row but the fixed column, which is never selected.
+    const int first = std::min(ArchiveTable.fixedCols(), model->columnCount() - 1);
+    const QModelIndex start = model->index(row, first);
+    StringGrid1->selectionModel()->select(QItemSelection(start, model->index(row, model->columnCount() - 1)),
+                                          QItemSelectionModel::ClearAndSelect);
+    StringGrid1->selectionModel()->setCurrentIndex(start, QItemSelectionModel::NoUpdate);
+    StringGrid1->scrollTo(start, QAbstractItemView::PositionAtCenter);
+    raise();
+    activateWindow();
 }
 
 void TForm1::Chart1Click()

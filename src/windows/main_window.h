@@ -122,6 +122,9 @@ public:
     void Statistics1Click();
     void Chart1Click();
     StatisticsWindow* statisticsWindow() const { return statisticsWindow_.get(); }
+    // Selects a row of the archive table (by its row in the grid) and brings it into view: the
+    // row the statistics window was asked to show.
+    void showTableRow(int gridRow);
     ChartWindow* chartWindow() const { return chartWindow_.get(); }
     void About1Click();
     void StringGrid1KeyDown(int key, Qt::KeyboardModifiers modifiers);

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <map>
 
 using namespace quilex;
@@ -154,6 +155,33 @@ TEST(Statistics, ALargeRandomTableAgreesWithAPlainComputation)
         EXPECT_EQ(got.maximum, *std::max_element(values.begin(), values.end()));
     }
     EXPECT_EQ(s.all.readings, rows);
+}
+
+// Readings as far from zero as a cell can hold and as close to one another as hundredths go: the
+// deviation is still the exact one, and readings all alike deviate by exactly nothing.
+TEST(Statistics, TheDeviationIsExactFarFromZero)
+{
+    std::vector<ArchiveValues> rows;
+    const std::int32_t top = std::numeric_limits<std::int32_t>::max();
+    for (int i = 0; i < 300000; ++i) {
+        ArchiveValues v;
+        v.record = QString::number(i + 1);
+        v.series = 1 + i % 2;
+        // Series 1: top - 2 and top, alternately (deviation 1 hundredth, times n / (n - 1));
+        // series 2: top - 1 every time.
+        v.thickness = v.series == 1 ? top - 2 * ((i / 2) % 2) : top - 1;
+        rows.push_back(v);
+    }
+    const ArchiveStatistics s = computeStatistics(rows, {});
+    ASSERT_EQ(s.series.size(), 2u);
+    const double n = 150000;
+    EXPECT_DOUBLE_EQ(*s.series[0].deviation, std::sqrt(n / (n - 1)) / 100);
+    EXPECT_EQ(*s.series[1].deviation, 0.0);
+    EXPECT_DOUBLE_EQ(s.series[0].mean, (top - 1) / 100.0);
+    EXPECT_EQ(s.series[0].minimum, top - 2);
+    EXPECT_EQ(s.series[0].maximum, top);
+    // The whole table: half the readings at top - 1, a quarter a hundredth either side.
+    EXPECT_DOUBLE_EQ(*s.all.deviation, std::sqrt(n / (2 * n - 1)) / 100);
 }
 
 // The limits after a project's cells, byte for byte as the file describes them.

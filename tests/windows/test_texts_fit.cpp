@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStyle>
 #include <QTableView>
@@ -52,6 +53,20 @@ std::vector<std::string> cutTexts(QWidget* window)
         for (const QString& line : lines)
             widest = std::max(widest, metrics.horizontalAdvance(line));
         const QRect room = label->contentsRect();
+        if (label->wordWrap()) {
+            // A label that wraps its text is whole when each word fits its width and the lines it
+            // wraps into fit its height.
+            int widestWord = 0;
+            for (const QString& word : label->text().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+                widestWord = std::max(widestWord, metrics.horizontalAdvance(word));
+            if (widestWord + margin > room.width())
+                cut.push_back(describe(label, label->text(), widestWord + margin, room.width()));
+            const int tall =
+                metrics.boundingRect(QRect(0, 0, room.width() - margin, 1 << 20), Qt::TextWordWrap, label->text()).height();
+            if (tall > room.height() + 1)
+                cut.push_back(describe(label, label->text() + " (height)", tall, room.height()));
+            continue;
+        }
         if (widest + margin > room.width())
             cut.push_back(describe(label, label->text(), widest + margin, room.width()));
         if (int(lines.size()) * metrics.height() > room.height() + 1)
@@ -72,10 +87,18 @@ std::vector<std::string> cutTexts(QWidget* window)
         QAbstractItemModel* model = view->model();
         for (int col = 0; col < model->columnCount(); ++col) {
             if (header->isVisibleTo(window)) {
+                // A header may come on more than one line: each line must fit, and all of them
+                // the header's height.
                 const QString text = model->headerData(col, Qt::Horizontal).toString();
-                const int needed = header->fontMetrics().horizontalAdvance(text) + headerMargin;
+                const QStringList lines = text.split(u'\n');
+                int needed = 0;
+                for (const QString& line : lines)
+                    needed = std::max(needed, header->fontMetrics().horizontalAdvance(line) + headerMargin);
                 if (needed > header->sectionSize(col))
                     cut.push_back(describe(header, text, needed, header->sectionSize(col)));
+                const int tall = int(lines.size()) * header->fontMetrics().height();
+                if (tall > header->height())
+                    cut.push_back(describe(header, text + " (height)", tall, header->height()));
             }
             for (int row = 0; row < std::min(model->rowCount(), 300); ++row) {
                 const QString text = model->index(row, col).data().toString();
