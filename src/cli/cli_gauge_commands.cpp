@@ -252,9 +252,12 @@ int runConvert(const QStringList& args)
     const QString in = options.positional[0];
     const QString out = options.positional[1] == QLatin1String("-") ? QString() : options.positional[1];
     if (column >= 0 && !out.isEmpty() && isProjectFile(in) && isProjectFile(out)) {
-        // One project sorted into another needs no more of the table than its bytes.
-        if (const auto sorted = sortedProjectBytes(projectBytes(in), column, before, *lang)) {
-            if (auto failed = writeProjectBytes(*sorted, out, *lang))
+        // One project sorted into another needs no more of the table than its bytes, and no
+        // copy of them in memory: the sorted file is written in pieces as they are made.
+        QFile file(in);
+        if (const auto sort = ProjectSort::prepare(mappedProject(file), column, before, *lang)) {
+            const auto fill = [&](const ProjectSink& sink) { return sort->write(sink, *lang); };
+            if (auto failed = writeProjectPieces(fill, out, *lang))
                 return fileFailure(*failed);
             return ExitDone;
         }

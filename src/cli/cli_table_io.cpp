@@ -27,16 +27,18 @@ bool isProjectFile(const QString& path)
     return std::strcmp(formatOf(path).id, "qlx") == 0;
 }
 
-QByteArray projectBytes(const QString& path)
+QByteArrayView mappedProject(QFile& file)
 {
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) || file.size() > MaxProjectFileSize)
+    if (!QFileInfo(file.fileName()).isFile() || !file.open(QIODevice::ReadOnly) || file.size() > MaxProjectFileSize ||
+        file.size() < ProjectHeaderSize)
         return {};
-    // One read of the size the file has, rather than a buffer that grows as it reads.
-    QByteArray bytes(file.size(), Qt::Uninitialized);
-    if (file.read(bytes.data(), bytes.size()) != bytes.size() || !file.atEnd())
+    // Another program that cuts the file short while it is mapped ends this one (SIGBUS), as for
+    // any program that maps its input; the target file is replaced only after the last byte was
+    // written, so it stays as it was.
+    const uchar* bytes = file.map(0, file.size());
+    if (!bytes)
         return {};
-    return bytes;
+    return QByteArrayView(reinterpret_cast<const char*>(bytes), file.size());
 }
 
 std::optional<QString> writeTable(const StringGrid& grid, const QString& path, int languageIndex,
