@@ -56,16 +56,17 @@ QString decodeCell(QByteArrayView text)
     return windows1251::decode(text);
 }
 
-// An archive column repeats its texts (materials, speeds, series, dates, and over many rows the
-// thicknesses and times too), so a cell whose bytes were already read in its column shares that
-// text instead of allocating its own; a QString copy only counts a reference. The texts are
-// found again by their bytes in a table of their own, where most cells, being at most eight
-// bytes long, are compared as one word. A column whose first cells repeat too seldom for its
-// length, such as the record numbers, stops looking.
+// An archive column repeats its texts (materials, speeds, series, dates), so a cell whose bytes
+// were already read in its column shares that text instead of allocating its own; a QString
+// copy only counts a reference. The texts are found again by their bytes in a small table of
+// their own, where most cells, being at most eight bytes long, are compared as one word. A
+// column whose texts hardly repeat, such as the record numbers, stops looking after its first
+// cells: for the thousands of different thicknesses or times among 100,000 rows, finding a text
+// in a table that no longer fits the processor's cache costs more than making it anew.
 class ColumnTexts {
 public:
-    // bytes: the whole of the file's bytes, which outlive the reading; rows: the column's length.
-    ColumnTexts(QByteArrayView bytes, qint64 rows) : bytes_(bytes), rows_(rows) {}
+    // bytes: the whole of the file's bytes, which outlive the reading.
+    explicit ColumnTexts(QByteArrayView bytes) : bytes_(bytes) {}
 
     void startColumn()
     {
@@ -80,9 +81,7 @@ public:
     {
         if (!sharing_ || bytes.size() <= 1)
             return decodeCell(bytes);
-        // The repeats among the first cells tell how many different texts the column has: about
-        // Probe² / (2 x repeats). Fewer than its rows, and most of its cells will be found.
-        if (++looked_ == Probe && 2 * qint64{found_} * rows_ < qint64{Probe} * Probe) {
+        if (++looked_ == Probe && found_ < Probe / 4) {
             sharing_ = false;
             return decodeCell(bytes);
         }
@@ -120,7 +119,7 @@ private:
         std::int32_t text = 0;        // in texts_
     };
 
-    static constexpr size_t MaxShared = 65536;
+    static constexpr size_t MaxShared = 4096;
     static constexpr int Probe = 1024;
 
     Key keyOf(QByteArrayView bytes) const
@@ -191,7 +190,6 @@ private:
     }
 
     QByteArrayView bytes_;
-    qint64 rows_;
     std::vector<Slot> slots_; // a power of two of them, or none yet
     std::vector<QString> texts_;
     std::uint32_t generation_ = 0;
@@ -393,6 +391,19 @@ std::variant<TableLimits, QString> limitsAfter(QByteArrayView bytes, const Proje
 
 } // namespace
 
+std::vector<QString> columnTexts(QByteArrayView bytes, const ProjectColumns& columns, int column)
+{
+    std::vector<QString> texts;
+    texts.reserve(static_cast<size_t>(columns.rowCount));
+    ColumnTexts shared(bytes);
+    shared.startColumn();
+    ColumnCells cells(bytes, columns.starts[static_cast<size_t>(column)], columns.starts[static_cast<size_t>(column) + 1]);
+    QByteArrayView text;
+    while (cells.next(text))
+        texts.push_back(shared.text(text));
+    return texts;
+}
+
 std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& contents, int languageIndex)
 {
     auto located = locateColumns(bytes, languageIndex);
@@ -404,7 +415,7 @@ std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& conte
         return std::move(*problem);
     std::vector<QString> cells;
     cells.reserve(static_cast<size_t>(qint64{found.colCount} * found.rowCount));
-    ColumnTexts texts(bytes, found.rowCount);
+    ColumnTexts texts(bytes);
     for (std::int32_t c = 0; c < found.colCount; ++c) {
         texts.startColumn();
         ColumnCells column(bytes, found.starts[static_cast<size_t>(c)], found.starts[static_cast<size_t>(c) + 1]);
@@ -448,18 +459,26 @@ std::optional<QString> readProjectBytes(QByteArrayView bytes, StringGrid& grid, 
     StringGrid::UpdateBatch batch(grid);
     grid.setColCount(found.colCount);
     grid.setRowCount(found.rowCount);
-    // The cells come column by column, as the file holds them.
-    ColumnTexts texts(bytes, found.rowCount);
-    ColumnCells cells(bytes, 0, 0);
-    std::int32_t column = -1;
-    grid.setCells(found.colCount, found.rowCount, [&](int c, int) {
-        if (c != column) {
-            column = c;
-            cells = ColumnCells(bytes, found.starts[static_cast<size_t>(c)], found.starts[static_cast<size_t>(c) + 1]);
-            texts.startColumn();
+    // The grid is filled row by row, in the order of its memory, each column read from where it
+    // lies in the file. The first columns share their repeated texts (an archive has eight);
+    // further columns of an unusually wide table are read cell by cell.
+    constexpr std::int32_t SharingColumns = 64;
+    std::vector<ColumnCells> cells;
+    std::vector<ColumnTexts> texts;
+    cells.reserve(static_cast<size_t>(found.colCount));
+    texts.reserve(static_cast<size_t>(std::min(found.colCount, SharingColumns)));
+    for (std::int32_t c = 0; c < found.colCount; ++c) {
+        cells.emplace_back(bytes, found.starts[static_cast<size_t>(c)], found.starts[static_cast<size_t>(c) + 1]);
+        if (c < SharingColumns) {
+            texts.emplace_back(bytes);
+            texts.back().startColumn();
         }
+    }
+    grid.setCells(found.colCount, found.rowCount, [&](int c, int) {
         QByteArrayView text;
-        return cells.next(text) ? texts.text(text) : QString();
+        if (!cells[static_cast<size_t>(c)].next(text))
+            return QString();
+        return c < SharingColumns ? texts[static_cast<size_t>(c)].text(text) : decodeCell(text);
     });
     return std::nullopt;
 }

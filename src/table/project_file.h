@@ -102,6 +102,11 @@ private:
     qsizetype end_;
 };
 
+// The texts of one located column, all its rows, as reading the file makes them: a text that
+// repeats in the column is one string shared. Fewer than RowCount only when the bytes changed
+// since they were located.
+std::vector<QString> columnTexts(QByteArrayView bytes, const ProjectColumns& columns, int column);
+
 // Checks and decodes a whole file's bytes, the limits after the cells included. On a problem,
 // returns what is wrong (Russian for languageIndex 0, English for 1) and leaves contents
 // untouched: damaged limits refuse the file as damaged cells do. A zero byte in a text ends it.

@@ -96,17 +96,15 @@ std::optional<ProjectSort> ProjectSort::prepare(QByteArrayView bytes, int column
     // Dates take the time beside them as the tie-break.
     const int timeColumn = sorts && kind == ColumnKey::Date && cols > archive_column::Time ? archive_column::Time : -1;
 
-    // Every text must come back as the same bytes through a read and a write. The clicked
-    // column is read on the way: numbers straight from their bytes (the locale is asked only
-    // about a thickness written in some other form), other columns as texts.
+    // Every text must come back as the same bytes through a read and a write. A clicked column
+    // of numbers is read on the way, straight from the bytes (the locale is asked only about a
+    // thickness written in some other form); other columns are read as texts afterwards.
     const bool onlyZeroRefused = windows1251::keepsAllButZero();
     const char* const bytesEnd = bytes.data() + bytes.size();
     const auto kept = [&](QByteArrayView text) {
         return onlyZeroRefused ? !holdsZeroByte(text, bytesEnd) : windows1251::keepsBytes(text);
     };
     std::vector<TMyData> keys;
-    std::vector<QString> texts;
-    std::vector<QString> times;
     std::optional<CellReader> reader;
     for (int c = 0; c < cols; ++c) {
         ColumnCells cells(bytes, columns->starts[static_cast<size_t>(c)], columns->starts[static_cast<size_t>(c) + 1]);
@@ -130,14 +128,6 @@ std::optional<ProjectSort> ProjectSort::prepare(QByteArrayView bytes, int column
                     return std::nullopt; // the long way has the message
                 keys.push_back({r, *value});
             }
-        } else if (sorts && (c == column || c == timeColumn)) {
-            std::vector<QString>& into = c == column ? texts : times;
-            into.reserve(static_cast<size_t>(rows));
-            for (int r = 0; r < rows; ++r) {
-                if (!cells.next(text) || !kept(text))
-                    return std::nullopt;
-                into.push_back(windows1251::decode(text));
-            }
         } else {
             for (int r = 0; r < rows; ++r)
                 if (!cells.next(text) || !kept(text))
@@ -151,6 +141,12 @@ std::optional<ProjectSort> ProjectSort::prepare(QByteArrayView bytes, int column
             sortKeys(keys, direction);
             sort.order_ = std::move(keys);
         } else {
+            // Texts as reading the file makes them, a repeated one shared.
+            const std::vector<QString> texts = columnTexts(bytes, *columns, column);
+            const std::vector<QString> times =
+                timeColumn >= 0 ? columnTexts(bytes, *columns, timeColumn) : std::vector<QString>{};
+            if (texts.size() != static_cast<size_t>(rows) || (timeColumn >= 0 && times.size() != texts.size()))
+                return std::nullopt;
             auto sorted = sortedRows(texts, fixed, column, direction, languageIndex, locale, times);
             const auto* order = std::get_if<std::vector<int>>(&sorted);
             if (!order)

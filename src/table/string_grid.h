@@ -70,9 +70,9 @@ public:
     void setCell(int col, int row, const QString& text);
     void setCell(int col, int row, QString&& text);
 
-    // setCell(col, row, text(col, row)) for every col < cols and row < rows, column by column,
-    // told as one change of those cells. Opening a file fills its table this way, without
-    // looking up the row for every cell.
+    // setCell(col, row, text(col, row)) for every col < cols and row < rows, row by row, told as
+    // one change of those cells. Opening a file fills its table this way, in the order the
+    // cells lie in memory.
     template <typename Text>
     void setCells(int cols, int rows, Text&& text);
 
@@ -146,9 +146,11 @@ void StringGrid::setCells(int cols, int rows, Text&& text)
     if (cols <= 0 || rows <= 0)
         return;
     makeRoom(static_cast<size_t>(cols), static_cast<size_t>(rows));
-    for (int c = 0; c < cols; ++c)
-        for (int r = 0; r < rows; ++r)
-            cells_[static_cast<size_t>(r) * width_ + static_cast<size_t>(c)] = text(c, r);
+    for (int r = 0; r < rows; ++r) {
+        QString* row = cells_.data() + static_cast<size_t>(r) * width_;
+        for (int c = 0; c < cols; ++c)
+            row[c] = text(c, r);
+    }
     cellsChanged({0, 0, cols - 1, rows - 1});
 }
 
