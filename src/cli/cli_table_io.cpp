@@ -27,20 +27,6 @@ bool isProjectFile(const QString& path)
     return std::strcmp(formatOf(path).id, "qlx") == 0;
 }
 
-QByteArrayView mappedProject(QFile& file)
-{
-    if (!QFileInfo(file.fileName()).isFile() || !file.open(QIODevice::ReadOnly) || file.size() > MaxProjectFileSize ||
-        file.size() < ProjectHeaderSize)
-        return {};
-    // Another program that cuts the file short while it is mapped ends this one (SIGBUS), as for
-    // any program that maps its input; the target file is replaced only after the last byte was
-    // written, so it stays as it was.
-    const uchar* bytes = file.map(0, file.size());
-    if (!bytes)
-        return {};
-    return QByteArrayView(reinterpret_cast<const char*>(bytes), file.size());
-}
-
 std::optional<QString> writeTable(const StringGrid& grid, const QString& path, int languageIndex,
                                   const TableLimits& limits)
 {

@@ -6,8 +6,7 @@
 #include "table/string_grid.h"
 #include "table/thickness_limits.h"
 
-#include <QByteArrayView>
-#include <QFile>
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -27,11 +26,5 @@ std::optional<QString> writeTable(const StringGrid& grid, const QString& path, i
 // Returns the message on failure.
 std::optional<QString> readTable(const QString& path, StringGrid& grid, int languageIndex,
                                  TableLimits* limits = nullptr);
-
-// The whole of a project file's bytes, mapped from the file rather than copied: reading a large
-// project into fresh memory costs more than sorting it. The bytes stay valid while file is open.
-// Empty when the file is not a regular file of a size a project file can have or cannot be
-// mapped (reading it as a table then says why).
-QByteArrayView mappedProject(QFile& file);
 
 } // namespace quilex::cli

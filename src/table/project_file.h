@@ -39,6 +39,9 @@ struct ProjectContents {
 // any. A character with no Windows-1251 form is stored as "?".
 QByteArray encodeProject(const StringGrid& grid, const TableLimits& limits = {});
 
+// The ending of a project file's name.
+inline constexpr char ProjectFileEnding[] = ".qlx";
+
 // Larger files are refused rather than read into memory; a full archive takes about 100 KB.
 inline constexpr qint64 MaxProjectFileSize = qint64{1} << 30;
 
