@@ -12,6 +12,9 @@ set(QUILEX_APP_ID example.quilex.QuilexA)
 set(QUILEX_RESOURCES ${PROJECT_SOURCE_DIR}/resources)
 
 install(TARGETS quilex quilex-cli quilex-sim-pipes RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The whole command line, which quilex-cli starts for most commands (src/CMakeLists.txt): a
+# program for quilex-cli alone, so not in the PATH.
+install(TARGETS quilex-cli-commands RUNTIME DESTINATION libexec/quilex)
 install(TARGETS quilex-sim-usb LIBRARY DESTINATION lib/quilex)
 
 install(FILES ${QUILEX_RESOURCES}/udev/60-quilex.rules DESTINATION lib/udev/rules.d)

@@ -1,6 +1,7 @@
 // A project file's bytes: the reader either refuses them with a message or gives a table whose
-// cell count matches its counts; a table it accepts, written back out with its thickness
-// limits, reads again into the same bytes and the same limits.
+// cell count matches its counts, the same whether it goes through the parsed contents or
+// straight into a grid; a table it accepts, written back out with its thickness limits, reads
+// again into the same bytes and the same limits.
 
 #include "fuzz_check.h"
 
@@ -18,6 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArrayView bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     ProjectContents contents;
     const std::optional<QString> problem = parseProject(bytes, contents, static_cast<int>(size & 1));
+    // Opening reads straight into a grid: the same refusal, or the same table and limits.
+    StringGrid direct;
+    TableLimits directLimits;
+    FUZZ_CHECK(readProjectBytes(bytes, direct, static_cast<int>(size & 1), &directLimits) == problem);
     if (problem) {
         FUZZ_CHECK(!problem->isEmpty());
         FUZZ_CHECK(contents.cells.empty() && contents.colCount == 0 && contents.rowCount == 0);
@@ -37,6 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(tableCells <= std::max<qint64>(1, qint64(size) / 4) || (!storesCells && tableCells <= 65536));
     if (tableCells > 20000)
         return 0;
+    FUZZ_CHECK(direct.colCount() == grid.colCount() && direct.rowCount() == grid.rowCount() && directLimits == limits);
+    for (int r = 0; r < grid.rowCount(); ++r)
+        for (int c = 0; c < grid.colCount(); ++c)
+            FUZZ_CHECK(direct.cell(c, r) == grid.cell(c, r));
     const QByteArray first = encodeProject(grid, limits);
     ProjectContents again;
     FUZZ_CHECK(!parseProject(first, again, 1));

@@ -5,7 +5,6 @@
 #include "table/material_grid.h"
 #include "table/grid_sort.h"
 #include "table/project_file.h"
-#include "table/project_sort.h"
 #include "base/texts.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_exchange.h"
@@ -251,15 +250,8 @@ int runConvert(const QStringList& args)
 
     const QString in = options.positional[0];
     const QString out = options.positional[1] == QLatin1String("-") ? QString() : options.positional[1];
-    if (column >= 0 && !out.isEmpty() && isProjectFile(in) && isProjectFile(out)) {
-        // One project sorted into another needs no more of the table than its bytes.
-        if (const auto sorted = sortedProjectBytes(projectBytes(in), column, before, *lang)) {
-            if (auto failed = writeProjectBytes(*sorted, out, *lang))
-                return fileFailure(*failed);
-            return ExitDone;
-        }
-    }
-
+    // One project sorted into another straight from its bytes is done by quilex-cli itself
+    // (cli_launcher.cpp); it comes here when that takes the long way.
     StringGrid table;
     TableLimits limits; // a project's thickness limits go on to a project, and into a workbook's statistics
     if (auto failed = readTable(in, table, *lang, &limits))

@@ -27,18 +27,6 @@ bool isProjectFile(const QString& path)
     return std::strcmp(formatOf(path).id, "qlx") == 0;
 }
 
-QByteArray projectBytes(const QString& path)
-{
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) || file.size() > MaxProjectFileSize)
-        return {};
-    // One read of the size the file has, rather than a buffer that grows as it reads.
-    QByteArray bytes(file.size(), Qt::Uninitialized);
-    if (file.read(bytes.data(), bytes.size()) != bytes.size() || !file.atEnd())
-        return {};
-    return bytes;
-}
-
 std::optional<QString> writeTable(const StringGrid& grid, const QString& path, int languageIndex,
                                   const TableLimits& limits)
 {

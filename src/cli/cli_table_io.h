@@ -27,8 +27,4 @@ std::optional<QString> writeTable(const StringGrid& grid, const QString& path, i
 std::optional<QString> readTable(const QString& path, StringGrid& grid, int languageIndex,
                                  TableLimits* limits = nullptr);
 
-// The whole of a project file's bytes; empty when it is not a regular file of a size a project
-// file can have or cannot be read (reading it as a table then says why).
-QByteArray projectBytes(const QString& path);
-
 } // namespace quilex::cli

@@ -1,4 +1,6 @@
-// quilex-cli: the gauge's companion on the command line.
+// quilex-cli-commands: the whole command line, every command of quilex-cli. quilex-cli starts it
+// (exec, same arguments) for everything but the sort of one project file into another, which it
+// does itself without loading the libraries this program needs (cli_launcher.cpp).
 
 #include "cli/cli_commands.h"
 

@@ -116,7 +116,7 @@ std::optional<QString> writeReport(const StringGrid& grid, const QString& path, 
 }
 
 const TableFormat Formats[] = {
-    {"qlx", "Quilex-A Project", {QStringLiteral(".qlx")}, readProjectFile, writeProjectFile},
+    {"qlx", "Quilex-A Project", {QLatin1String(ProjectFileEnding)}, readProjectFile, writeProjectFile},
     {Tsv, "Tab-separated text", {QStringLiteral(".tsv"), QStringLiteral(".txt")}, readText<Tsv>, writeText<Tsv>},
     {Csv, "Comma-separated text", {QStringLiteral(".csv")}, readText<Csv>, writeText<Csv>},
     {"xlsx", "Excel 2007 workbook", {QStringLiteral(".xlsx")}, nullptr, writeWorkbook},

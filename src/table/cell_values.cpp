@@ -251,6 +251,67 @@ std::optional<std::int32_t> CellReader::wholeNumber(QStringView text)
     return static_cast<std::int32_t>(value);
 }
 
+std::optional<std::int32_t> CellReader::wholeNumberOfBytes(QByteArrayView bytes)
+{
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < bytes.size() && (bytes[i] == '-' || bytes[i] == '+')) {
+        negative = bytes[i] == '-';
+        ++i;
+    }
+    if (i == bytes.size())
+        return std::nullopt;
+    std::int64_t value = 0;
+    for (; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+        if (value > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1)
+            return std::nullopt;
+    }
+    if (negative)
+        value = -value;
+    if (value > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+std::optional<std::int32_t> CellReader::plainHundredths(QByteArrayView bytes)
+{
+    // Seven digits and two decimals stay far inside 32 bits, and within the 15 significant
+    // digits that decimal() reads; the locale's own minus sign and separator are never digits,
+    // so decimal() splits such a text just as here.
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+    const bool negative = p != end && *p == '-';
+    if (negative)
+        ++p;
+    std::int32_t value = 0;
+    int digits = 0;
+    for (; p != end && *p >= '0' && *p <= '9'; ++p) {
+        if (++digits > 7)
+            return std::nullopt;
+        value = value * 10 + (*p - '0');
+    }
+    if (digits == 0)
+        return std::nullopt;
+    int decimals = 0;
+    if (p != end) {
+        if (*p != ',' && *p != '.')
+            return std::nullopt;
+        for (++p; p != end && *p >= '0' && *p <= '9'; ++p) {
+            if (++decimals > 2)
+                return std::nullopt;
+            value = value * 10 + (*p - '0');
+        }
+        if (p != end || decimals == 0)
+            return std::nullopt;
+    }
+    value *= decimals == 0 ? 100 : decimals == 1 ? 10 : 1;
+    return negative ? -value : value;
+}
+
 std::optional<int> CellReader::secondsOfDay(QStringView text)
 {
     if (text.size() != 8 || text[2] != u':' || text[5] != u':')

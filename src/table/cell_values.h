@@ -6,6 +6,7 @@
 // a date in the locale's short date format, a time as "hh:mm:ss". "NAN" and every other text
 // that is not a value read as no value.
 
+#include <QByteArrayView>
 #include <QDate>
 #include <QLocale>
 #include <QString>
@@ -43,6 +44,14 @@ public:
     std::optional<std::int32_t> hundredths(const QString& text) const;
     // A signed whole number in 32 bits: an optional sign and ASCII digits, nothing else.
     static std::optional<std::int32_t> wholeNumber(QStringView text);
+    // The same two read from a cell's Windows-1251 bytes, where a digit, a sign, "," and "."
+    // are the very bytes of their characters, so no text need be made. wholeNumberOfBytes
+    // answers as wholeNumber does for every cell. plainHundredths reads a thickness only in its
+    // everyday form, an optional "-", one to seven digits and optionally "," or "." with one or
+    // two digits, and answers as hundredths() does for it; anything else gives nothing, and
+    // hundredths() of its text is the answer.
+    static std::optional<std::int32_t> wholeNumberOfBytes(QByteArrayView bytes);
+    static std::optional<std::int32_t> plainHundredths(QByteArrayView bytes);
     // Seconds since midnight of a time written "hh:mm:ss" (two digits each).
     static std::optional<int> secondsOfDay(QStringView text);
     // A date written in the locale's short date format, exactly as the locale writes it again;

@@ -49,9 +49,9 @@ QString conversionError(std::span<const QString> texts, int column, int row, Col
 // list instead of recursing, so a crafted table cannot exhaust the stack; the two parts never
 // overlap, so the order in which they are sorted does not change the result. The bounds
 // checks in the scans never fire with a consistent comparison; they only keep an
-// inconsistent one inside the list.
-template <typename Compare>
-void quickSort(std::vector<TMyData>& a, Compare compare)
+// inconsistent one inside the list. Before(a, b) says that key a sorts before key b.
+template <typename Before>
+void quickSort(std::vector<TMyData>& a, Before before)
 {
     if (a.size() < 2)
         return;
@@ -63,11 +63,11 @@ void quickSort(std::vector<TMyData>& a, Compare compare)
         do {
             int i = left;
             int j = right;
-            const TMyData pivot = a[static_cast<size_t>((left + right) / 2)];
+            const std::int32_t pivot = a[static_cast<size_t>((left + right) / 2)].Key;
             do {
-                while (i <= right && compare(a[static_cast<size_t>(i)], pivot) < 0)
+                while (i <= right && before(a[static_cast<size_t>(i)].Key, pivot))
                     ++i;
-                while (j >= left && compare(a[static_cast<size_t>(j)], pivot) > 0)
+                while (j >= left && before(pivot, a[static_cast<size_t>(j)].Key))
                     --j;
                 if (i <= j) {
                     std::swap(a[static_cast<size_t>(i)], a[static_cast<size_t>(j)]);
@@ -90,12 +90,7 @@ int sign(int value)
 // The rows in their sorted order, from each data row's key.
 std::vector<int> orderOf(std::vector<TMyData>& list, SortDirection direction)
 {
-    const bool ascending = direction == 1;
-    quickSort(list, [ascending](const TMyData& x, const TMyData& y) {
-        const TMyData& a = ascending ? x : y;
-        const TMyData& b = ascending ? y : x;
-        return (a.Key > b.Key) - (a.Key < b.Key);
-    });
+    sortKeys(list, direction);
     std::vector<int> rows(list.size());
     for (std::size_t k = 0; k < list.size(); ++k)
         rows[k] = list[k].RowIndex;
@@ -339,6 +334,15 @@ std::variant<std::vector<int>, QString> sortedRows(const TableValues& values, in
                            : valued + ranks[static_cast<size_t>(k)]};
     }
     return orderOf(list, direction);
+}
+
+void sortKeys(std::vector<TMyData>& keys, SortDirection direction)
+{
+    // One comparison for each direction, so that the quicksort's inner loops do not ask which.
+    if (direction == 1)
+        quickSort(keys, [](std::int32_t a, std::int32_t b) { return a < b; });
+    else
+        quickSort(keys, [](std::int32_t a, std::int32_t b) { return a > b; });
 }
 
 std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection direction,

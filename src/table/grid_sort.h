@@ -70,6 +70,11 @@ std::variant<std::vector<int>, QString> sortedRows(std::span<const QString> text
 std::variant<std::vector<int>, QString> sortedRows(const TableValues& values, int column, SortDirection direction,
                                                    int languageIndex, const QLocale& locale = QLocale::system());
 
+// The quicksort of sortedRows for keys already built: each entry's RowIndex its row, its Key the
+// row's value or the rank of its text. Ascending for direction 1, descending for any other.
+// The command line's sort of a project file reads its keys from the file's bytes.
+void sortKeys(std::vector<TMyData>& keys, SortDirection direction);
+
 enum class HeaderClickOutcome {
     Ignored,       // not the left button, or not over a header cell: nothing changed
     EmptyTable,    // direction toggled, no archive to sort

@@ -6,8 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QSaveFile>
+#include <QtEndian>
 
 #include <algorithm>
 #include <array>
@@ -58,13 +58,20 @@ QString decodeCell(QByteArrayView text)
 
 // An archive column repeats its texts (materials, speeds, series, dates), so a cell whose bytes
 // were already read in its column shares that text instead of allocating its own; a QString
-// copy only counts a reference. A column whose texts hardly repeat, such as the record numbers,
-// stops looking after its first cells.
+// copy only counts a reference. The texts are found again by their bytes in a small table of
+// their own, where most cells, being at most eight bytes long, are compared as one word. A
+// column whose texts hardly repeat, such as the record numbers, stops looking after its first
+// cells: for the thousands of different thicknesses or times among 100,000 rows, finding a text
+// in a table that no longer fits the processor's cache costs more than making it anew.
 class ColumnTexts {
 public:
+    // bytes: the whole of the file's bytes, which outlive the reading.
+    explicit ColumnTexts(QByteArrayView bytes) : bytes_(bytes) {}
+
     void startColumn()
     {
-        seen_.clear();
+        ++generation_;
+        texts_.clear();
         looked_ = 0;
         found_ = 0;
         sharing_ = true;
@@ -74,23 +81,118 @@ public:
     {
         if (!sharing_ || bytes.size() <= 1)
             return decodeCell(bytes);
-        ++looked_;
-        if (const auto found = seen_.constFind(bytes); found != seen_.constEnd()) {
-            ++found_;
-            return found.value();
+        if (++looked_ == Probe && found_ < Probe / 4) {
+            sharing_ = false;
+            return decodeCell(bytes);
+        }
+        const Key key = keyOf(bytes);
+        if (!slots_.empty()) {
+            for (size_t i = slotOf(key.hash);; i = (i + 1) & (slots_.size() - 1)) {
+                const Slot& slot = slots_[i];
+                if (slot.generation != generation_)
+                    break;
+                if (slot.head == key.head && slot.length == bytes.size()
+                    && (bytes.size() <= 8 || (bytes.size() <= 16 && wordAt(slot.offset + slot.length - 8) == key.tail)
+                        || std::memcmp(bytes_.data() + slot.offset + 8, bytes.data() + 8, size_t(bytes.size() - 8)) == 0)) {
+                    ++found_;
+                    return texts_[static_cast<size_t>(slot.text)];
+                }
+            }
         }
         QString text = decodeCell(bytes);
-        if (seen_.size() < MaxShared)
-            seen_.insert(bytes, text);
-        if (looked_ == Probe && found_ < Probe / 4)
-            sharing_ = false;
+        if (texts_.size() < MaxShared)
+            remember(bytes, key, text);
         return text;
     }
 
 private:
-    static constexpr qsizetype MaxShared = 4096;
+    struct Key {
+        std::uint64_t head; // the first eight bytes, zeros after a shorter text
+        std::uint64_t tail; // the last eight bytes of a longer text
+        std::uint64_t hash;
+    };
+    struct Slot {
+        std::uint64_t head = 0;
+        std::uint32_t offset = 0; // of the bytes in the file, which is far smaller than 4 GB
+        std::uint32_t length = 0;
+        std::uint32_t generation = 0; // the column it belongs to; other slots are free
+        std::int32_t text = 0;        // in texts_
+    };
+
+    static constexpr size_t MaxShared = 4096;
     static constexpr int Probe = 1024;
-    QHash<QByteArrayView, QString> seen_; // views into the file's bytes, which outlive the parse
+
+    Key keyOf(QByteArrayView bytes) const
+    {
+        std::uint64_t head = 0;
+        if (bytes_.data() + bytes_.size() - bytes.data() >= 8) {
+            // One load, the bytes after the text cleared.
+            std::memcpy(&head, bytes.data(), 8);
+            head = qFromLittleEndian(head);
+            if (bytes.size() < 8)
+                head &= ~(~std::uint64_t{0} << (8 * bytes.size()));
+        } else {
+            for (qsizetype i = std::min<qsizetype>(bytes.size(), 8); i-- > 0;)
+                head = (head << 8) | static_cast<unsigned char>(bytes[i]);
+        }
+        constexpr std::uint64_t Mix = 0x9E3779B97F4A7C15u;
+        std::uint64_t hash = (head ^ static_cast<std::uint64_t>(bytes.size())) * Mix;
+        std::uint64_t tail = 0;
+        if (bytes.size() > 8) {
+            // Up to sixteen bytes are the first eight and the last eight, which may overlap.
+            const qsizetype offset = bytes.data() - bytes_.data();
+            for (qsizetype at = 8; at + 8 < bytes.size(); at += 8)
+                hash = (hash ^ wordAt(offset + at)) * Mix;
+            tail = wordAt(offset + bytes.size() - 8);
+            hash = (hash ^ tail) * Mix;
+        }
+        return {head, tail, hash};
+    }
+
+    // The eight bytes at offset in the file, which has them: only texts longer than eight ask.
+    std::uint64_t wordAt(qsizetype offset) const
+    {
+        std::uint64_t word;
+        std::memcpy(&word, bytes_.data() + offset, 8);
+        return word;
+    }
+
+    size_t slotOf(std::uint64_t hash) const { return static_cast<size_t>(hash >> 40) & (slots_.size() - 1); }
+
+    void place(const Slot& slot, std::uint64_t hash)
+    {
+        size_t i = slotOf(hash);
+        while (slots_[i].generation == generation_)
+            i = (i + 1) & (slots_.size() - 1);
+        slots_[i] = slot;
+        slots_[i].generation = generation_;
+    }
+
+    void remember(QByteArrayView bytes, const Key& key, const QString& text)
+    {
+        // At most three quarters full, so that a search meets a free slot soon.
+        if (4 * (texts_.size() + 1) > 3 * slots_.size())
+            grow();
+        place({key.head, static_cast<std::uint32_t>(bytes.data() - bytes_.data()),
+               static_cast<std::uint32_t>(bytes.size()), generation_, static_cast<std::int32_t>(texts_.size())},
+              key.hash);
+        texts_.push_back(text);
+    }
+
+    void grow()
+    {
+        std::vector<Slot> old = std::move(slots_);
+        slots_.assign(std::max<size_t>(1024, 2 * old.size()), Slot{});
+        const std::uint32_t current = generation_++;
+        for (const Slot& slot : old)
+            if (slot.generation == current)
+                place(slot, keyOf(bytes_.sliced(slot.offset, slot.length)).hash);
+    }
+
+    QByteArrayView bytes_;
+    std::vector<Slot> slots_; // a power of two of them, or none yet
+    std::vector<QString> texts_;
+    std::uint32_t generation_ = 0;
     int looked_ = 0;
     int found_ = 0;
     bool sharing_ = true;
@@ -179,7 +281,7 @@ QByteArray encodeProject(const StringGrid& grid, const TableLimits& limits)
     return bytes;
 }
 
-std::variant<ProjectCells, QString> locateCells(QByteArrayView bytes, int languageIndex)
+std::variant<ProjectColumns, QString> locateColumns(QByteArrayView bytes, int languageIndex)
 {
     const qsizetype size = bytes.size();
     if (size < ProjectHeaderSize) {
@@ -215,70 +317,116 @@ std::variant<ProjectCells, QString> locateCells(QByteArrayView bytes, int langua
             .arg(size);
     }
 
-    ProjectCells located;
+    ProjectColumns located;
     located.colCount = cols;
     located.rowCount = rows;
-    located.spans.resize(static_cast<size_t>(cellCount));
+    located.starts.resize(static_cast<size_t>(cols) + 1);
+    const std::uint8_t* data = bytesOf(bytes, 0);
     qsizetype pos = ProjectHeaderSize;
-    for (qint64 index = 0; index < cellCount; ++index) {
-        const qint64 c = index / (rows > 0 ? rows : 1);
-        const qint64 r = index % (rows > 0 ? rows : 1);
-        if (size - pos < ProjectLengthSize) {
-            return pick(languageIndex, QStringLiteral("файл обрывается на ячейке (%1, %2)"),
-                        QStringLiteral("the file ends early, at cell (%1, %2)"))
-                .arg(c)
-                .arg(r);
+    for (std::int32_t c = 0; c < cols; ++c) {
+        located.starts[static_cast<size_t>(c)] = pos;
+        for (std::int32_t r = 0; r < rows; ++r) {
+            if (size - pos < ProjectLengthSize) {
+                return pick(languageIndex, QStringLiteral("файл обрывается на ячейке (%1, %2)"),
+                            QStringLiteral("the file ends early, at cell (%1, %2)"))
+                    .arg(c)
+                    .arg(r);
+            }
+            const std::int32_t length = readI32le(data + pos);
+            pos += ProjectLengthSize;
+            if (length < 0) {
+                return pick(languageIndex, QStringLiteral("%1 имеет отрицательную длину %2"),
+                            QStringLiteral("%1 has a negative length %2"))
+                    .arg(cellName(languageIndex, c, r))
+                    .arg(length);
+            }
+            if (length > size - pos) {
+                return pick(languageIndex,
+                            QStringLiteral("текст ячейки (%1, %2) длиной %3 байт выходит за конец файла"),
+                            QStringLiteral("the text of cell (%1, %2), %3 bytes long, runs past the end of the file"))
+                    .arg(c)
+                    .arg(r)
+                    .arg(length);
+            }
+            pos += length;
         }
-        const std::int32_t length = readI32le(bytesOf(bytes, pos));
-        pos += ProjectLengthSize;
-        if (length < 0) {
-            return pick(languageIndex, QStringLiteral("%1 имеет отрицательную длину %2"),
-                        QStringLiteral("%1 has a negative length %2"))
-                .arg(cellName(languageIndex, c, r))
-                .arg(length);
-        }
-        if (length > size - pos) {
-            return pick(languageIndex,
-                        QStringLiteral("текст ячейки (%1, %2) длиной %3 байт выходит за конец файла"),
-                        QStringLiteral("the text of cell (%1, %2), %3 bytes long, runs past the end of the file"))
-                .arg(c)
-                .arg(r)
-                .arg(length);
-        }
-        located.spans[static_cast<size_t>(index)] = {static_cast<std::uint32_t>(pos), static_cast<std::uint32_t>(length)};
-        pos += length;
     }
     // Bytes after the last cell are not for the cells to judge; the table itself is whole.
+    located.starts[static_cast<size_t>(cols)] = pos;
     located.endOfCells = pos;
     return located;
 }
 
+std::variant<ProjectCells, QString> locateCells(QByteArrayView bytes, int languageIndex)
+{
+    auto columns = locateColumns(bytes, languageIndex);
+    if (auto* problem = std::get_if<QString>(&columns))
+        return std::move(*problem);
+    const ProjectColumns& found = std::get<ProjectColumns>(columns);
+    ProjectCells located;
+    located.colCount = found.colCount;
+    located.rowCount = found.rowCount;
+    located.endOfCells = found.endOfCells;
+    located.spans.reserve(static_cast<size_t>(qint64{found.colCount} * found.rowCount));
+    for (std::int32_t c = 0; c < found.colCount; ++c) {
+        ColumnCells cells(bytes, found.starts[static_cast<size_t>(c)], found.starts[static_cast<size_t>(c) + 1]);
+        QByteArrayView text;
+        while (cells.next(text))
+            located.spans.push_back({static_cast<std::uint32_t>(text.data() - bytes.data()),
+                                     static_cast<std::uint32_t>(text.size())});
+    }
+    return located;
+}
+
+namespace {
+
+// The limits after a file's cells, when there are any; what is wrong with them otherwise.
+std::variant<TableLimits, QString> limitsAfter(QByteArrayView bytes, const ProjectColumns& found, int languageIndex)
+{
+    const QByteArrayView after = bytes.sliced(found.endOfCells);
+    if (!startsLimits(after))
+        return TableLimits{};
+    return decodeLimits(after, languageIndex);
+}
+
+} // namespace
+
+std::vector<QString> columnTexts(QByteArrayView bytes, const ProjectColumns& columns, int column)
+{
+    std::vector<QString> texts;
+    texts.reserve(static_cast<size_t>(columns.rowCount));
+    ColumnTexts shared(bytes);
+    shared.startColumn();
+    ColumnCells cells(bytes, columns.starts[static_cast<size_t>(column)], columns.starts[static_cast<size_t>(column) + 1]);
+    QByteArrayView text;
+    while (cells.next(text))
+        texts.push_back(shared.text(text));
+    return texts;
+}
+
 std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& contents, int languageIndex)
 {
-    auto located = locateCells(bytes, languageIndex);
+    auto located = locateColumns(bytes, languageIndex);
     if (auto* problem = std::get_if<QString>(&located))
         return std::move(*problem);
-    const ProjectCells& found = std::get<ProjectCells>(located);
-    std::vector<QString> cells(found.spans.size());
-    ColumnTexts texts;
-    for (size_t index = 0; index < cells.size(); ++index) {
-        if (index % static_cast<size_t>(found.rowCount) == 0)
-            texts.startColumn();
-        const CellSpan span = found.spans[index];
-        cells[index] = texts.text(bytes.sliced(span.offset, span.length));
-    }
-    TableLimits limits;
-    const QByteArrayView after = bytes.sliced(found.endOfCells);
-    if (startsLimits(after)) {
-        auto decoded = decodeLimits(after, languageIndex);
-        if (auto* problem = std::get_if<QString>(&decoded))
-            return std::move(*problem);
-        limits = std::get<TableLimits>(decoded);
+    const ProjectColumns& found = std::get<ProjectColumns>(located);
+    auto limits = limitsAfter(bytes, found, languageIndex);
+    if (auto* problem = std::get_if<QString>(&limits))
+        return std::move(*problem);
+    std::vector<QString> cells;
+    cells.reserve(static_cast<size_t>(qint64{found.colCount} * found.rowCount));
+    ColumnTexts texts(bytes);
+    for (std::int32_t c = 0; c < found.colCount; ++c) {
+        texts.startColumn();
+        ColumnCells column(bytes, found.starts[static_cast<size_t>(c)], found.starts[static_cast<size_t>(c) + 1]);
+        QByteArrayView text;
+        while (column.next(text))
+            cells.push_back(texts.text(text));
     }
     contents.colCount = found.colCount;
     contents.rowCount = found.rowCount;
     contents.cells = std::move(cells);
-    contents.limits = limits;
+    contents.limits = std::get<TableLimits>(limits);
     return std::nullopt;
 }
 
@@ -294,6 +442,45 @@ void applyProject(ProjectContents&& contents, StringGrid& grid)
         grid.setCell(static_cast<int>(static_cast<qint64>(index) / rows),
                      static_cast<int>(static_cast<qint64>(index) % rows), std::move(contents.cells[index]));
     contents.cells.clear();
+}
+
+std::optional<QString> readProjectBytes(QByteArrayView bytes, StringGrid& grid, int languageIndex, TableLimits* limits)
+{
+    auto located = locateColumns(bytes, languageIndex);
+    if (auto* problem = std::get_if<QString>(&located))
+        return std::move(*problem);
+    const ProjectColumns& found = std::get<ProjectColumns>(located);
+    auto fileLimits = limitsAfter(bytes, found, languageIndex);
+    if (auto* problem = std::get_if<QString>(&fileLimits))
+        return std::move(*problem);
+    if (limits)
+        *limits = std::get<TableLimits>(fileLimits);
+
+    StringGrid::UpdateBatch batch(grid);
+    grid.setColCount(found.colCount);
+    grid.setRowCount(found.rowCount);
+    // The grid is filled row by row, in the order of its memory, each column read from where it
+    // lies in the file. The first columns share their repeated texts (an archive has eight);
+    // further columns of an unusually wide table are read cell by cell.
+    constexpr std::int32_t SharingColumns = 64;
+    std::vector<ColumnCells> cells;
+    std::vector<ColumnTexts> texts;
+    cells.reserve(static_cast<size_t>(found.colCount));
+    texts.reserve(static_cast<size_t>(std::min(found.colCount, SharingColumns)));
+    for (std::int32_t c = 0; c < found.colCount; ++c) {
+        cells.emplace_back(bytes, found.starts[static_cast<size_t>(c)], found.starts[static_cast<size_t>(c) + 1]);
+        if (c < SharingColumns) {
+            texts.emplace_back(bytes);
+            texts.back().startColumn();
+        }
+    }
+    grid.setCells(found.colCount, found.rowCount, [&](int c, int) {
+        QByteArrayView text;
+        if (!cells[static_cast<size_t>(c)].next(text))
+            return QString();
+        return c < SharingColumns ? texts[static_cast<size_t>(c)].text(text) : decodeCell(text);
+    });
+    return std::nullopt;
 }
 
 std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex,
@@ -312,7 +499,16 @@ std::optional<QString> writeProjectBytes(const QByteArray& bytes, const QString&
 {
     if (bytes.size() > MaxProjectFileSize)
         return tooLarge(path, languageIndex);
+    return writeProjectPieces(
+        [&bytes](const ProjectSink& sink) -> std::optional<QString> {
+            sink(bytes);
+            return std::nullopt;
+        },
+        path, languageIndex);
+}
 
+std::optional<QString> writeProjectPieces(const ProjectFill& fill, const QString& path, int languageIndex)
+{
     // A device, pipe or socket of that name would be replaced by a plain file: refuse it.
     if (const QFileInfo target(path); target.exists() && !target.isFile() && !target.isDir()) {
         return writeFailure(path,
@@ -328,7 +524,31 @@ std::optional<QString> writeProjectBytes(const QByteArray& bytes, const QString&
                                 .arg(file.errorString()),
                             languageIndex);
     }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    qint64 written = 0;
+    bool tooLong = false;
+    bool failed = false;
+    const ProjectSink sink = [&](QByteArrayView piece) {
+        if (tooLong || failed)
+            return false;
+        // Never write a file that reading would refuse.
+        if (piece.size() > MaxProjectFileSize - written) {
+            tooLong = true;
+            return false;
+        }
+        written += piece.size();
+        failed = !piece.isEmpty() && file.write(piece.data(), piece.size()) != piece.size();
+        return !failed;
+    };
+    const std::optional<QString> problem = fill(sink);
+    if (tooLong) {
+        file.cancelWriting();
+        return tooLarge(path, languageIndex);
+    }
+    if (problem && !failed) {
+        file.cancelWriting();
+        return writeFailure(path, *problem, languageIndex);
+    }
+    if (failed || !file.commit()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return writeFailure(path,
@@ -371,12 +591,8 @@ std::optional<QString> readProjectFile(const QString& path, StringGrid& grid, in
     }
     file.close();
 
-    ProjectContents contents;
-    if (auto problem = parseProject(bytes, contents, languageIndex))
+    if (auto problem = readProjectBytes(bytes, grid, languageIndex, limits))
         return readFailure(path, *problem, languageIndex);
-    if (limits)
-        *limits = contents.limits;
-    applyProject(std::move(contents), grid);
     return std::nullopt;
 }
 

@@ -13,12 +13,14 @@
 
 #include "table/string_grid.h"
 #include "table/thickness_limits.h"
+#include "link/byte_order.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <variant>
 #include <vector>
@@ -36,6 +38,9 @@ struct ProjectContents {
 // The bytes of the grid's ColCount x RowCount cells, and after them the limits when there are
 // any. A character with no Windows-1251 form is stored as "?".
 QByteArray encodeProject(const StringGrid& grid, const TableLimits& limits = {});
+
+// The ending of a project file's name.
+inline constexpr char ProjectFileEnding[] = ".qlx";
 
 // Larger files are refused rather than read into memory; a full archive takes about 100 KB.
 inline constexpr qint64 MaxProjectFileSize = qint64{1} << 30;
@@ -61,6 +66,50 @@ struct ProjectCells {
 // MaxProjectFileSize bytes are refused.
 std::variant<ProjectCells, QString> locateCells(QByteArrayView bytes, int languageIndex);
 
+// The same checks, keeping only where each column's cells begin: a large table needs no span
+// per cell when its columns are read from start to end.
+struct ProjectColumns {
+    std::int32_t colCount = 0;
+    std::int32_t rowCount = 0;
+    // The cells of column c lie from starts[c] to starts[c + 1]; colCount + 1 entries, the last
+    // one endOfCells.
+    std::vector<qsizetype> starts;
+    qsizetype endOfCells = ProjectHeaderSize;
+};
+std::variant<ProjectColumns, QString> locateColumns(QByteArrayView bytes, int languageIndex);
+
+// Reads one column's cells in turn. Each length is checked again against the column's end, so
+// bytes that changed since they were located (a file's mapping) can give wrong texts but are
+// never read past; next() then says false.
+class ColumnCells {
+public:
+    ColumnCells(QByteArrayView bytes, qsizetype from, qsizetype to) : bytes_(bytes), at_(from), end_(to) {}
+    bool next(QByteArrayView& text)
+    {
+        if (end_ - at_ < ProjectLengthSize)
+            return false;
+        const std::int32_t length = readI32le(reinterpret_cast<const std::uint8_t*>(bytes_.data()) + at_);
+        if (length < 0 || length > end_ - at_ - ProjectLengthSize)
+            return false;
+        text = QByteArrayView(bytes_.data() + at_ + ProjectLengthSize, length);
+        at_ += ProjectLengthSize + length;
+        return true;
+    }
+    // Where the next cell's length is; at the column's end when every cell was read.
+    qsizetype position() const { return at_; }
+    bool atEnd() const { return at_ == end_; }
+
+private:
+    QByteArrayView bytes_;
+    qsizetype at_;
+    qsizetype end_;
+};
+
+// The texts of one located column, all its rows, as reading the file makes them: a text that
+// repeats in the column is one string shared. Fewer than RowCount only when the bytes changed
+// since they were located.
+std::vector<QString> columnTexts(QByteArrayView bytes, const ProjectColumns& columns, int column);
+
 // Checks and decodes a whole file's bytes, the limits after the cells included. On a problem,
 // returns what is wrong (Russian for languageIndex 0, English for 1) and leaves contents
 // untouched: damaged limits refuse the file as damaged cells do. A zero byte in a text ends it.
@@ -70,12 +119,25 @@ std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& conte
 // 1 becomes 1), then every cell of the file. Cells outside the file's counts keep their texts.
 void applyProject(ProjectContents&& contents, StringGrid& grid);
 
+// parseProject and applyProject in one, the texts going straight into the grid's rows: what
+// opening a file does. On a problem the grid stays as it was. The file's limits go to *limits
+// (none when the file has none), when it is given.
+std::optional<QString> readProjectBytes(QByteArrayView bytes, StringGrid& grid, int languageIndex,
+                                        TableLimits* limits = nullptr);
+
 // Writes the grid to path through a temporary file that replaces the target only when complete,
 // so a failed write leaves any earlier file as it was. Returns the message to show on failure.
 std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex,
                                         const TableLimits& limits = {});
 // The same for a project's bytes as encodeProject makes them.
 std::optional<QString> writeProjectBytes(const QByteArray& bytes, const QString& path, int languageIndex);
+// The same for a project made in pieces, so that a large one needs no buffer of its whole size:
+// fill hands them to the sink in order. The sink says false when the bytes could not be written,
+// and fill then stops; fill returns a problem of its own (any text, shown as the reason) to give
+// up. Either way nothing replaces the file.
+using ProjectSink = std::function<bool(QByteArrayView piece)>;
+using ProjectFill = std::function<std::optional<QString>(const ProjectSink& sink)>;
+std::optional<QString> writeProjectPieces(const ProjectFill& fill, const QString& path, int languageIndex);
 
 // Replaces the grid with the file's table. A file that cannot be read or does not hold a whole,
 // consistent table is refused with a message naming the file and the problem, and the grid

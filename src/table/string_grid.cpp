@@ -69,7 +69,9 @@ StringGrid& StringGrid::operator=(StringGrid&& other) noexcept
 
 void StringGrid::takeContents(const StringGrid& other)
 {
-    rows_ = other.rows_;
+    cells_ = other.cells_;
+    width_ = other.width_;
+    height_ = other.height_;
     colCount_ = other.colCount_;
     rowCount_ = other.rowCount_;
     fixedCols_ = other.fixedCols_;
@@ -79,8 +81,11 @@ void StringGrid::takeContents(const StringGrid& other)
 
 void StringGrid::takeContents(StringGrid&& other)
 {
-    rows_ = std::move(other.rows_);
-    other.rows_.clear();
+    cells_ = std::move(other.cells_);
+    width_ = other.width_;
+    height_ = other.height_;
+    other.cells_.clear();
+    other.width_ = other.height_ = 0;
     if (other.companion_)
         other.companion_->allRowsChanged();
     colCount_ = other.colCount_;
@@ -136,12 +141,9 @@ void StringGrid::setFixedRows(int count)
 
 const QString& StringGrid::cell(int col, int row) const
 {
-    if (row < 0 || col < 0 || static_cast<size_t>(row) >= rows_.size())
+    if (row < 0 || col < 0 || static_cast<size_t>(row) >= height_ || static_cast<size_t>(col) >= width_)
         return emptyText();
-    const Row& cells = rows_[static_cast<size_t>(row)];
-    if (static_cast<size_t>(col) >= cells.size())
-        return emptyText();
-    return cells[static_cast<size_t>(col)];
+    return cells_[static_cast<size_t>(row) * width_ + static_cast<size_t>(col)];
 }
 
 QString* StringGrid::writableCell(int col, int row)
@@ -150,13 +152,29 @@ QString* StringGrid::writableCell(int col, int row)
         return nullptr;
     const auto r = static_cast<size_t>(row);
     const auto c = static_cast<size_t>(col);
-    if (r >= rows_.size())
-        rows_.resize(std::max(r + 1, static_cast<size_t>(rowCount_)));
-    Row& cells = rows_[r];
-    if (c >= cells.size())
-        // Grow to the whole width at once: rows are filled cell by cell from the left.
-        cells.resize(std::max(c + 1, static_cast<size_t>(colCount_)));
-    return &cells[c];
+    makeRoom(c + 1, r + 1);
+    return &cells_[r * width_ + c];
+}
+
+void StringGrid::makeRoom(size_t cols, size_t rows)
+{
+    if (cols > width_) {
+        // Rows are filled cell by cell from the left: widen to the whole width at once, and lay
+        // the cells out anew.
+        const size_t width = std::max(cols, static_cast<size_t>(colCount_));
+        const size_t height = std::max(rows, height_);
+        std::vector<QString> wider(height * width);
+        for (size_t r = 0; r < height_; ++r)
+            std::move(cells_.begin() + static_cast<std::ptrdiff_t>(r * width_),
+                      cells_.begin() + static_cast<std::ptrdiff_t>((r + 1) * width_),
+                      wider.begin() + static_cast<std::ptrdiff_t>(r * width));
+        cells_ = std::move(wider);
+        width_ = width;
+        height_ = height;
+    } else if (rows > height_) {
+        cells_.resize(rows * width_);
+        height_ = rows;
+    }
 }
 
 void StringGrid::setCell(int col, int row, const QString& text)
@@ -203,22 +221,14 @@ void StringGrid::exchangeRows(int a, int b)
 {
     if (a < 0 || b < 0)
         return;
-    // Make both rows exist and span ColCount first: resizing may move the row vector.
-    writableCell(colCount_ - 1, std::max(a, b));
-    Row& rowA = rows_[static_cast<size_t>(a)];
-    Row& rowB = rows_[static_cast<size_t>(b)];
-    const auto width = static_cast<size_t>(colCount_);
-    if (rowA.size() < width)
-        rowA.resize(width);
-    if (rowB.size() < width)
-        rowB.resize(width);
-    if (a != b) {
-        if (rowA.size() == width && rowB.size() == width)
-            rowA.swap(rowB);
-        else
-            std::swap_ranges(rowA.begin(), rowA.begin() + colCount_, rowB.begin());
-    }
-    for (size_t c = 0; c < width; ++c) {
+    // Make both rows exist and span ColCount first.
+    makeRoom(static_cast<size_t>(colCount_), static_cast<size_t>(std::max(a, b)) + 1);
+    const auto width = static_cast<std::ptrdiff_t>(colCount_);
+    const auto rowA = cells_.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(a) * width_);
+    const auto rowB = cells_.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(b) * width_);
+    if (a != b)
+        std::swap_ranges(rowA, rowA + width, rowB);
+    for (std::ptrdiff_t c = 0; c < width; ++c) {
         if (rowA[c].isEmpty())
             rowA[c] = spaceText();
         if (rowB[c].isEmpty())

@@ -83,6 +83,12 @@ public:
     void setCell(int col, int row, const QString& text);
     void setCell(int col, int row, QString&& text);
 
+    // setCell(col, row, text(col, row)) for every col < cols and row < rows, row by row, told as
+    // one change of those cells. Opening a file fills its table this way, in the order the
+    // cells lie in memory.
+    template <typename Text>
+    void setCells(int cols, int rows, Text&& text);
+
     // The ColCount texts of a row.
     QStringList row(int row) const;
     // Empties the row's ColCount cells, then fills them from the first one on. An empty text
@@ -119,9 +125,9 @@ public:
     };
 
 private:
-    using Row = std::vector<QString>;
-
     QString* writableCell(int col, int row);
+    // Room for every cell (c, r) with c < cols and r < rows.
+    void makeRoom(size_t cols, size_t rows);
     void clampSelection();
     void cellsChanged(GridRect area);
     void structureChanged();
@@ -130,7 +136,12 @@ private:
     void takeContents(const StringGrid& other);
     void takeContents(StringGrid&& other);
 
-    std::vector<Row> rows_; // each row only as long as its last written cell
+    // The cells written so far, row by row in one block, width_ of them a row: one allocation
+    // for a whole table instead of one a row. A cell outside was never written and is empty.
+    // The block grows as far as a write needs, and as wide as ColCount at least when it widens.
+    std::vector<QString> cells_;
+    size_t width_ = 0;
+    size_t height_ = 0;
     int colCount_ = 1;
     int rowCount_ = 1;
     int fixedCols_ = 0;
@@ -145,5 +156,21 @@ private:
     bool pendingCells_ = false;
     GridRect pendingArea_;
 };
+
+template <typename Text>
+void StringGrid::setCells(int cols, int rows, Text&& text)
+{
+    if (cols <= 0 || rows <= 0)
+        return;
+    makeRoom(static_cast<size_t>(cols), static_cast<size_t>(rows));
+    for (int r = 0; r < rows; ++r) {
+        QString* row = cells_.data() + static_cast<size_t>(r) * width_;
+        for (int c = 0; c < cols; ++c)
+            row[c] = text(c, r);
+    }
+    if (companion_)
+        companion_->rowsChanged(0, rows - 1);
+    cellsChanged({0, 0, cols - 1, rows - 1});
+}
 
 } // namespace quilex

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 
 namespace quilex::windows1251 {
@@ -18,6 +19,8 @@ struct Tables {
     std::array<unsigned char, 65536> fromUnicode{};
     // Bytes that come back as themselves through decode and encode.
     std::array<bool, 256> kept{};
+    // True when the zero byte is the only one that does not: then looking for it is the check.
+    bool keepsAllButZero = false;
 };
 
 std::unique_ptr<Tables> buildTables()
@@ -43,6 +46,7 @@ std::unique_ptr<Tables> buildTables()
     }
     for (int b = 1; b < 256; ++b)
         tables->kept[static_cast<size_t>(b)] = tables->fromUnicode[tables->toUnicode[static_cast<size_t>(b)]] == b;
+    tables->keepsAllButZero = std::all_of(tables->kept.begin() + 1, tables->kept.end(), [](bool k) { return k; });
     tables->valid = true;
     return tables;
 }
@@ -110,8 +114,15 @@ bool keepsBytes(QByteArrayView bytes)
     const Tables& t = tables();
     if (!t.valid)
         return false;
+    if (t.keepsAllButZero)
+        return bytes.isEmpty() || !std::memchr(bytes.data(), 0, static_cast<size_t>(bytes.size()));
     const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
     return std::all_of(src, src + bytes.size(), [&t](unsigned char b) { return t.kept[b]; });
+}
+
+bool keepsAllButZero()
+{
+    return tables().valid && tables().keepsAllButZero;
 }
 
 } // namespace quilex::windows1251

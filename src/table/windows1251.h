@@ -28,5 +28,8 @@ QString decode(QByteArrayView bytes);
 // True when encode(decode(bytes)) gives back the very same bytes: no zero byte, and no byte
 // without a character of its own (which would come back as "?").
 bool keepsBytes(QByteArrayView bytes);
+// True when the zero byte is the only one keepsBytes refuses, as in the usual table: then a
+// search for zero bytes answers it for many texts at once.
+bool keepsAllButZero();
 
 } // namespace quilex::windows1251

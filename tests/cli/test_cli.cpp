@@ -291,6 +291,9 @@ TEST_F(Cli, ConvertSorts)
     EXPECT_TRUE(badSort.err.contains("NAN")) << badSort.err.constData();
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.file("never.qlx"))));
     EXPECT_EQ(run({"convert", project, sorted, "--sort", "9"}).exitCode, 1);
+    // A project sorted onto itself: it is read whole before the sorted one replaces it.
+    ASSERT_EQ(run({"convert", project, project, "--sort", "3"}).exitCode, 0);
+    EXPECT_EQ(lines(run({"convert", project, "-"}).out), up);
 }
 
 TEST_F(Cli, MaterialsReadAndWrite)

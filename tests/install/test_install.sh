@@ -75,7 +75,7 @@ if ! grep -q '^QUILEX_SANITIZE:BOOL=ON' "$build/CMakeCache.txt"; then
 fi
 
 dpkg-deb -c "$deb" >"$scratch/contents"
-for path in ./usr/bin/quilex ./usr/bin/quilex-cli ./usr/bin/quilex-sim-pipes \
+for path in ./usr/bin/quilex ./usr/bin/quilex-cli ./usr/bin/quilex-sim-pipes ./usr/libexec/quilex/quilex-cli-commands \
             ./usr/lib/quilex/libquilex-sim-usb.so \
             ./usr/lib/udev/rules.d/60-quilex.rules \
             ./usr/share/applications/example.quilex.QuilexA.desktop \

@@ -1,8 +1,10 @@
 #include "table/project_file.h"
+#include "table/windows1251.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -247,4 +249,123 @@ TEST(ProjectFile, HundredThousandRowsWriteAndReadQuickly)
         ASSERT_EQ(back.row(r), grid.row(r));
     // Generous: the tests also run under the sanitizers on a shared machine.
     EXPECT_LT(writeMs + readMs, 5000);
+}
+
+// Opening reads the cells straight into the grid's rows, sharing the texts that repeat in a
+// column. It gives the very grid that parsing and applying give, onto a grid that already holds
+// a table (cells outside the file's counts stay), with one change told. The tables have long
+// texts and short, texts at the file's very end, zero bytes, columns that repeat and columns
+// that do not, over more rows than the sharing's first look.
+TEST(ProjectFile, ReadingStraightIntoTheGridGivesWhatParsingAndApplyingGives)
+{
+    QRandomGenerator random(23);
+    const auto text = [&random](int kind) {
+        switch (kind) {
+        case 0:
+            return QString::number(random.bounded(5000)); // repeats now and then
+        case 1: {
+            QString t(int(random.bounded(24)), Qt::Uninitialized);
+            for (QChar& c : t)
+                c = QChar(u"ab жЖ\u00ad0"[random.bounded(7)]);
+            return t;
+        }
+        case 2:
+            return QStringLiteral("материал %1").arg(random.bounded(40)); // long and repeating
+        default:
+            return QString::number(random.generate()); // never repeats
+        }
+    };
+    for (const auto& [rows, cols] : {std::pair{0, 3}, {1, 1}, {5, 2}, {3000, 4}, {2500, 9}}) {
+        StringGrid written(cols, rows);
+        for (int c = 0; c < cols; ++c)
+            for (int r = 0; r < rows; ++r)
+                written.setCell(c, r, text(c % 4));
+        QByteArray bytes = encodeProject(written);
+        TableLimits fileLimits;
+        if (rows > 100) {
+            const qsizetype at = bytes.indexOf("ab");
+            ASSERT_GE(at, 0);
+            bytes[at + 1] = '\0'; // a zero byte ends a text
+            fileLimits.table.minimum = 150;
+            fileLimits.series[3].nominal = 900;
+            bytes += encodeLimits(fileLimits);
+        }
+        SCOPED_TRACE(testing::Message() << rows << " x " << cols);
+
+        ProjectContents contents;
+        ASSERT_FALSE(parseProject(bytes, contents, 1));
+        StringGrid expected = filledTable();
+        applyProject(std::move(contents), expected);
+
+        StringGrid grid = filledTable();
+        std::vector<GridChange::Kind> told;
+        grid.setChangeHandler([&told](const GridChange& change) { told.push_back(change.kind); });
+        TableLimits limits{};
+        ASSERT_FALSE(readProjectBytes(bytes, grid, 1, &limits));
+        EXPECT_EQ(limits, fileLimits);
+        EXPECT_EQ(told.size(), 1u);
+        EXPECT_EQ(grid.colCount(), expected.colCount());
+        EXPECT_EQ(grid.rowCount(), expected.rowCount());
+        for (int r = 0; r < std::max(rows, 9); ++r)
+            for (int c = 0; c < std::max(cols, 8); ++c)
+                ASSERT_EQ(grid.cell(c, r), expected.cell(c, r)) << c << ", " << r;
+    }
+    // Refused bytes leave the grid and the limits alone.
+    StringGrid grid = filledTable();
+    TableLimits limits;
+    limits.table.minimum = 250;
+    EXPECT_TRUE(readProjectBytes(le32(1) + le32(2) + le32(3) + "ab", grid, 1, &limits));
+    EXPECT_EQ(snapshot(grid), snapshot(filledTable()));
+    EXPECT_EQ(limits.table.minimum, 250);
+}
+
+// The codec's answer for every byte: only the zero byte, and a byte without a character of its
+// own, would not come back as itself; the check the sort asks of every text agrees.
+TEST(ProjectFile, EveryByteComesBackUnlessZeroOrWithoutACharacter)
+{
+    bool onlyZero = true;
+    for (int b = 0; b < 256; ++b) {
+        const QByteArray byte(1, char(b));
+        const bool back = b != 0 && windows1251::encode(windows1251::decode(byte)) == byte;
+        EXPECT_EQ(windows1251::keepsBytes(byte), back) << b;
+        EXPECT_EQ(windows1251::keepsBytes(QByteArray("long text ") + byte + " in the middle"), back) << b;
+        onlyZero = onlyZero && (back || b == 0);
+    }
+    EXPECT_EQ(windows1251::keepsAllButZero(), onlyZero);
+}
+
+// A project written in pieces replaces the file only when every piece is written: one that
+// gives up, or one past the size a project may have, leaves the earlier file as it was.
+TEST(ProjectFile, APieceWriterThatGivesUpLeavesTheFileAsItWas)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Arhive.qlx");
+    writeBytes(path, example());
+    const auto giveUp = [](const ProjectSink& sink) -> std::optional<QString> {
+        sink(QByteArray(1000, 'x'));
+        return QStringLiteral("the reason");
+    };
+    const auto failed = writeProjectPieces(giveUp, path, 1);
+    ASSERT_TRUE(failed);
+    EXPECT_TRUE(failed->contains(QStringLiteral("the reason"))) << qPrintable(*failed);
+    EXPECT_EQ(readBytes(path), example());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"Arhive.qlx"});
+
+    const auto tooMuch = [](const ProjectSink& sink) -> std::optional<QString> {
+        const QByteArray piece(1 << 20, 'x');
+        for (qint64 written = 0; written <= MaxProjectFileSize; written += piece.size())
+            if (!sink(piece))
+                return QString();
+        return std::nullopt;
+    };
+    EXPECT_TRUE(writeProjectPieces(tooMuch, path, 1));
+    EXPECT_EQ(readBytes(path), example());
+
+    const auto twoPieces = [](const ProjectSink& sink) -> std::optional<QString> {
+        if (!sink(example().first(10)) || !sink(example().sliced(10)))
+            return QString();
+        return std::nullopt;
+    };
+    ASSERT_FALSE(writeProjectPieces(twoPieces, dir.filePath("two.qlx"), 1));
+    EXPECT_EQ(readBytes(dir.filePath("two.qlx")), example());
 }

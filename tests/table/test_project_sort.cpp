@@ -1,8 +1,12 @@
 // Sorting a project file from its bytes: written out by hand for a small table, and the same
 // bytes as reading the table, clicking its header and writing it again, for many tables.
 
+#include "table/cell_values.h"
 #include "table/project_file.h"
 #include "table/project_sort.h"
+#include "table/windows1251.h"
+
+#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
@@ -142,4 +146,106 @@ TEST(ProjectSort, LeavesToTheLongWayWhatItCannotPromise)
     // Counts of 0 give the table a row or column that the file does not hold.
     const QByteArray noRows = bytesOf({0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
     EXPECT_FALSE(sortedProjectBytes(noRows, 0, 0, 0, russian));
+}
+
+// The sort reads number keys straight from the cells' bytes. Whatever it reads that way is the
+// key the cell's text gives, everyday and odd cells alike, in locales with their own minus
+// sign and decimal separator too.
+TEST(ProjectSort, KeysReadFromBytesAreTheKeysOfTheirTexts)
+{
+    std::vector<QByteArray> cells = {
+        "12,50", "12.5", "0,05", "007", "-0,00", "-3", "12,500", "1,5", "1,", ",5", "-", "--1", "+1", "NAN",
+        " ", "", " 1", "1 ", "1e2", "1,5e1", "1.2.3", "1,2,3", "12345678", "1234567,89", "9999999,99",
+        "-9999999,99", "2147483647", "2147483648", "-2147483648", "-2147483649", "0000000000000012,5",
+        "\xB9", "1\xA0" "5", "\x96" "5", "\xB1" "1"};
+    QRandomGenerator random(17);
+    const QByteArray alphabet("0123456789,.-+ eE\xA0\x96");
+    for (int i = 0; i < 3000; ++i) {
+        QByteArray cell;
+        for (int n = int(random.bounded(12)); n > 0; --n)
+            cell += alphabet[int(random.bounded(int(alphabet.size())))];
+        cells.push_back(cell);
+    }
+    const QLocale locales[] = {QLocale::c(), QLocale(QLocale::Russian), QLocale(QLocale::English, QLocale::UnitedStates),
+                               QLocale(QLocale::Swedish), QLocale(QLocale::Arabic, QLocale::Egypt),
+                               QLocale(QLocale::Persian)};
+    for (const QLocale& locale : locales) {
+        const CellReader reader(locale);
+        for (const QByteArray& cell : cells) {
+            SCOPED_TRACE(locale.name().toStdString() + " \"" + cell.toStdString() + "\"");
+            const QString text = windows1251::decode(cell);
+            EXPECT_EQ(CellReader::wholeNumberOfBytes(cell), CellReader::wholeNumber(text));
+            if (const auto plain = CellReader::plainHundredths(cell)) {
+                EXPECT_EQ(plain, reader.hundredths(text));
+            }
+        }
+    }
+    // The everyday forms are the ones read without a text.
+    for (const char* everyday : {"12,50", "0.5", "-0,00", "007", "9999999,99", "1,5"})
+        EXPECT_TRUE(CellReader::plainHundredths(everyday)) << everyday;
+    EXPECT_EQ(CellReader::plainHundredths("-12,5"), -1250);
+}
+
+// The writer stops at a zero byte in a text and the codec leaves no other byte out, so a zero
+// byte anywhere in a text leaves the file to the long way: at a long text's start, middle and
+// end, and in the file's very last byte.
+TEST(ProjectSort, ZeroBytesAreFoundWhereverTheyLie)
+{
+    StringGrid grid(2, 3);
+    grid.setRow(0, {"№", "Материал"});
+    grid.setRow(1, {"2", "нержавеющая сталь марки 12Х18Н10Т"});
+    grid.setRow(2, {"1", "медь"});
+    QByteArray file = encodeProject(grid);
+    ASSERT_TRUE(sortedProjectBytes(file, 0, 0, 1, QLocale::c()));
+    const auto located = locateCells(file, 1);
+    ASSERT_TRUE(std::holds_alternative<ProjectCells>(located));
+    for (const CellSpan& span : std::get<ProjectCells>(located).spans) {
+        ASSERT_GT(span.length, 0u);
+        for (const std::uint32_t at : {0u, span.length / 2, span.length - 1}) {
+            QByteArray zero = file;
+            zero[span.offset + at] = '\0';
+            EXPECT_FALSE(sortedProjectBytes(zero, 0, 0, 1, QLocale::c())) << span.offset + at;
+        }
+    }
+}
+
+// The sorted file goes over in pieces, a text longer than a piece by itself.
+TEST(ProjectSort, LargeTablesAndLongTextsGoOverInPieces)
+{
+    std::mt19937 random(5);
+    StringGrid grid = randomTable(random, 30000, 8);
+    grid.setCell(1, 17, QString(300000, QChar(u'ж')));
+    const QByteArray file = encodeProject(grid);
+    for (const int column : {0, 1, 3}) {
+        const QByteArray expected = longWay(file, column, 0, QLocale::c());
+        ASSERT_FALSE(expected.isEmpty());
+        EXPECT_EQ(sortedProjectBytes(file, column, 0, 1, QLocale::c()), expected) << column;
+    }
+}
+
+// The bytes are a file's mapping, which another program may write to between the sort and the
+// writing: a length that no longer fits is refused, never read past, and a sink that refuses a
+// piece stops the writing.
+TEST(ProjectSort, BytesThatChangeAfterTheSortAreRefusedNotReadPast)
+{
+    std::mt19937 random(9);
+    QByteArray file = encodeProject(randomTable(random, 200, 8));
+    const auto sort = ProjectSort::prepare(file, 3, 0, 1, QLocale::c());
+    ASSERT_TRUE(sort);
+    int pieces = 0;
+    EXPECT_TRUE(sort->write(
+        [&pieces](QByteArrayView) {
+            ++pieces;
+            return false;
+        },
+        1));
+    EXPECT_EQ(pieces, 1);
+
+    const auto located = locateCells(file, 1);
+    ASSERT_TRUE(std::holds_alternative<ProjectCells>(located));
+    const CellSpan last = std::get<ProjectCells>(located).spans.back();
+    file[last.offset - 4] = char(0x7F); // the last cell's length, now far past the file's end
+    const auto changed = sort->write([](QByteArrayView) { return true; }, 1);
+    ASSERT_TRUE(changed);
+    EXPECT_TRUE(changed->contains(QStringLiteral("changed"))) << qPrintable(*changed);
 }

@@ -91,6 +91,52 @@ TEST(StringGrid, TellsChangesOnceForABatch)
     EXPECT_EQ(changes[0].kind, GridChange::Kind::Structure);
 }
 
+// The cells live in one block that grows as writes need it; every cell keeps its place when the
+// block grows wider (a write beyond the width, a wider ColCount) or taller, and rows exchanged
+// after that still exchange only their ColCount cells.
+TEST(StringGrid, CellsKeepTheirPlacesAsTheGridGrows)
+{
+    StringGrid grid(2, 3);
+    const auto name = [](int c, int r) { return QStringLiteral("%1/%2").arg(c).arg(r); };
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 2; ++c)
+            grid.setCell(c, r, name(c, r));
+    grid.setCell(4, 1, name(4, 1)); // wider than the counts
+    grid.setColCount(7);
+    grid.setCell(6, 0, name(6, 0)); // wider again
+    grid.setCell(0, 20, name(0, 20)); // taller, beyond RowCount
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 2; ++c)
+            EXPECT_EQ(grid.cell(c, r), name(c, r));
+    EXPECT_EQ(grid.cell(4, 1), name(4, 1));
+    EXPECT_EQ(grid.cell(6, 0), name(6, 0));
+    EXPECT_EQ(grid.cell(0, 20), name(0, 20));
+    EXPECT_EQ(grid.cell(5, 1), QString());
+    EXPECT_EQ(grid.cell(7, 0), QString());
+    EXPECT_EQ(grid.cell(0, 21), QString());
+
+    grid.setColCount(3);
+    grid.exchangeRows(1, 30); // a row never written comes into being
+    EXPECT_EQ(grid.row(30), (QStringList{"0/1", "1/1", " "}));
+    EXPECT_EQ(grid.row(1), (QStringList{" ", " ", " "}));
+    EXPECT_EQ(grid.cell(4, 1), name(4, 1)); // beyond ColCount: stays
+
+    // A block of cells written at once is the same as writing each, told as one change.
+    StringGrid each = grid;
+    std::vector<GridChange> changes;
+    grid.setChangeHandler([&](const GridChange& change) { changes.push_back(change); });
+    grid.setCells(9, 2, [&](int c, int r) { return name(r, c); });
+    for (int c = 0; c < 9; ++c)
+        for (int r = 0; r < 2; ++r)
+            each.setCell(c, r, name(r, c));
+    for (int r = 0; r < 32; ++r)
+        for (int c = 0; c < 10; ++c)
+            ASSERT_EQ(grid.cell(c, r), each.cell(c, r)) << c << ", " << r;
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].kind, GridChange::Kind::Cells);
+    EXPECT_EQ(changes[0].area, (GridRect{0, 0, 8, 1}));
+}
+
 TEST(ArchiveColumns, HeaderRowIsWrittenWhateverTheColumnCount)
 {
     StringGrid grid(2, 2);
