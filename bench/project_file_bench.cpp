@@ -17,7 +17,8 @@ namespace {
 using quilex::StringGrid;
 
 constexpr int Rows = 100000;
-constexpr double Bound = 0.2;
+constexpr double WriteBound = 0.2;
+constexpr double ReadBound = 0.025;
 
 const StringGrid& table()
 {
@@ -50,6 +51,21 @@ void BM_Read(benchmark::State& state)
     (void)quilex::writeProjectFile(table(), projectPath(), 1);
     for (auto _ : state) {
         StringGrid grid;
+        if (auto failed = quilex::readProjectFile(projectPath(), grid, 1))
+            state.SkipWithError(qPrintable(*failed));
+        benchmark::DoNotOptimize(grid.cell(0, 1));
+    }
+}
+
+// Not a figure, for the reading of the one above: the same reads into one table, after a read
+// that is not timed, as the window opens one project after another. The table's memory is then
+// the process's already; the first reads above take most of their time in first touches of
+// fresh memory.
+void BM_ReadIntoOneTable(benchmark::State& state)
+{
+    StringGrid grid;
+    (void)quilex::readProjectFile(projectPath(), grid, 1);
+    for (auto _ : state) {
         if (auto failed = quilex::readProjectFile(projectPath(), grid, 1))
             state.SkipWithError(qPrintable(*failed));
         benchmark::DoNotOptimize(grid.cell(0, 1));
@@ -96,7 +112,8 @@ int main(int argc, char* argv[])
         void (*fn)(benchmark::State&);
     };
     for (const Entry& e : {Entry{"project_write", BM_Write}, Entry{"project_read", BM_Read},
-                           Entry{"raw_write", BM_RawWrite}, Entry{"raw_read", BM_RawRead}})
+                           Entry{"project_read_into_one_table", BM_ReadIntoOneTable}, Entry{"raw_write", BM_RawWrite},
+                           Entry{"raw_read", BM_RawRead}})
         benchmark::RegisterBenchmark(e.name, e.fn)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 
     quilex::bench::FigureReporter reporter;
@@ -104,9 +121,9 @@ int main(int argc, char* argv[])
         return 1;
     using quilex::bench::printFigure;
     using quilex::bench::printReference;
-    printFigure("project_write", reporter.seconds("project_write"), Bound);
+    printFigure("project_write", reporter.seconds("project_write"), WriteBound);
     printReference("project_write", reporter.seconds("raw_write"), "same_bytes_unencoded");
-    printFigure("project_read", reporter.seconds("project_read"), Bound);
+    printFigure("project_read", reporter.seconds("project_read"), ReadBound);
     printReference("project_read", reporter.seconds("raw_read"), "same_bytes_unencoded");
     return readOk ? 0 : 2;
 }
