@@ -13,6 +13,7 @@
 #include <QAbstractButton>
 #include <QChartView>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QHelpEvent>
 #include <QImageReader>
@@ -103,11 +104,6 @@ protected:
         const QPointF at = chart->mapToPosition(QPointF(x, y), chart->series().front());
         return window->view()->mapFromScene(chart->mapToScene(at));
     }
-    QPoint plotCentre() const
-    {
-        ReadingsChart* chart = window->chart();
-        return window->view()->mapFromScene(chart->mapToScene(chart->plotArea().center()));
-    }
 
     StringGrid grid;
     TableValues values{grid};
@@ -127,6 +123,23 @@ void expectTextsWhole(QWidget* window, const std::string& where)
             continue;
         EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width())
             << where << ": " << label->text().toStdString();
+    }
+}
+
+// With QUILEX_SCREENSHOTS naming a folder, the window as drawn, and under a real display also
+// with the window manager's frame, to look at.
+void savePicture(QWidget* window, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("QUILEX_SCREENSHOTS");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    const QString base = folder + QLatin1Char('/') + name + (languageIndex() == LanguageEnglish ? "-en" : "-ru");
+    window->grab().save(base + QStringLiteral(".png"));
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        QTest::qWait(300);
+        const QRect frame = window->frameGeometry();
+        window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).save(base + QStringLiteral("-framed.png"));
     }
 }
 
@@ -155,7 +168,11 @@ TEST_P(ChartWindowTest, FitsASmallScreenInBothViews)
                                           << frame.width() << 'x' << frame.height();
         expectTextsWhole(window.get(), where);
         EXPECT_GE(window->view()->height(), 150) << "room for the chart";
+        savePicture(window.get(), QString::fromStdString(where));
     }
+    window->setStacked(false);
+    QApplication::processEvents();
+    savePicture(window.get(), QStringLiteral("histogram-side-by-side"));
     // The other language's texts fit the same window.
     setLanguageIndex(english() ? LanguageRussian : LanguageEnglish);
     window->retranslate();
@@ -202,14 +219,26 @@ TEST_P(ChartWindowTest, ButtonNamesTheOtherViewAndTextsFollowTheLanguage)
     EXPECT_EQ(window->wholeChartButton()->text(), other == LanguageEnglish ? "Reset zoom" : "Сбросить масштаб");
 }
 
-// The wheel zooms about the pointer, a dragged rectangle into itself, and the button shows the
-// whole chart again; a change of language keeps the zoom.
-TEST_P(ChartWindowTest, WheelAndRectangleZoomAndTheButtonResets)
+// A pointer that rests on a reading shows its record number, series, thickness and date. The
+// wheel zooms about the pointer, a dragged rectangle into itself, and the button shows the whole
+// chart again; a change of language keeps the zoom.
+TEST_P(ChartWindowTest, TooltipsAndZoomByWheelAndRectangleAndTheButtonResets)
 {
+    // Record 10: series 2, (800 + 370) hundredths.
+    const QPoint reading = viewPoint(10, 11.70);
+    QHelpEvent help(QEvent::ToolTip, reading, window->view()->viewport()->mapToGlobal(reading));
+    QApplication::sendEvent(window->view()->viewport(), &help);
+    const QString thickness = QLocale::system().toString(11.70, 'f', 2);
+    const QString date = QLocale::system().toString(QDate(2013, 5, 11), QLocale::ShortFormat);
+    EXPECT_TRUE(waitFor([] { return QToolTip::isVisible(); }, 2000));
+    EXPECT_EQ(QToolTip::text(), english() ? "№ 10\nSeries 2\n" + thickness + " mm\n" + date
+                                          : "№ 10\nСерия 2\n" + thickness + " мм\n" + date);
+    QToolTip::hideText();
+
     QPushButton* reset = window->wholeChartButton();
     EXPECT_FALSE(reset->isEnabled());
     QWidget* viewport = window->view()->viewport();
-    const QPoint centre = plotCentre();
+    const QPoint centre = viewPoint(200, 10);
     const double widthBefore = window->chart()->xAxis()->max() - window->chart()->xAxis()->min();
     const QPointF valueBefore = window->chart()->mapToValue(window->chart()->mapFromScene(window->view()->mapToScene(centre)));
     QWheelEvent wheel(centre, viewport->mapToGlobal(centre), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier,
@@ -243,23 +272,6 @@ TEST_P(ChartWindowTest, WheelAndRectangleZoomAndTheButtonResets)
     EXPECT_TRUE(reset->isEnabled());
     reset->click();
     EXPECT_FALSE(window->chart()->zoomed());
-}
-
-// A pointer that rests on a reading shows its record number, series, thickness and date.
-TEST_P(ChartWindowTest, TooltipOnAReading)
-{
-    // Record 10: series 2, (800 + 370) hundredths.
-    const QPoint at = viewPoint(10, 11.70);
-    QWidget* viewport = window->view()->viewport();
-    QHelpEvent help(QEvent::ToolTip, at, viewport->mapToGlobal(at));
-    QApplication::sendEvent(viewport, &help);
-    const QLocale locale = QLocale::system();
-    const QString thickness = locale.toString(11.70, 'f', 2);
-    const QString date = locale.toString(QDate(2013, 5, 11), QLocale::ShortFormat);
-    EXPECT_TRUE(waitFor([] { return QToolTip::isVisible(); }, 2000));
-    EXPECT_EQ(QToolTip::text(), english() ? "№ 10\nSeries 2\n" + thickness + " mm\n" + date
-                                          : "№ 10\nСерия 2\n" + thickness + " мм\n" + date);
-    QToolTip::hideText();
 }
 
 // The picture is as large as the view on the screen in device pixels (twice the window at
