@@ -7,7 +7,9 @@
 #include <QAreaSeries>
 #include <QBuffer>
 #include <QFile>
+#include <QGraphicsLayout>
 #include <QGraphicsScene>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -71,9 +73,13 @@ QPen seriesLimitPen(const QColor& colour, bool minimum)
     return pen;
 }
 
-QImage markerImage(const QColor& colour, int size)
+// A marker drawn once for the whole series, at `ratio` device pixels to the pixel so that it
+// stays round at twice the scale instead of being blown up.
+QImage markerImage(const QColor& colour, int size, qreal ratio)
 {
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    const int pixels = int(std::ceil(size * ratio));
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -81,6 +87,11 @@ QImage markerImage(const QColor& colour, int size)
     painter.setBrush(colour);
     painter.drawEllipse(QRectF(0.5, 0.5, size - 1, size - 1));
     return image;
+}
+
+qreal screenRatio()
+{
+    return qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
 }
 
 // Of the candidates (indices into points, in x order), at most two per bucket of their x range:
@@ -165,6 +176,11 @@ ReadingsChart::ReadingsChart(std::span<const ArchiveValues> rows, const TableLim
     : options_(options), x_(new QValueAxis), y_(new QValueAxis)
 {
     localizeChart(*this, options_.locale);
+    // Narrow margins: at twice the scale on a small screen every pixel goes to the plot and
+    // the legend (the limits' entries come last and were the first to be cut off).
+    layout()->setContentsMargins(0, 0, 0, 0);
+    setMargins(QMargins(8, 4, 8, 4));
+    setBackgroundRoundness(0);
     addAxis(x_, Qt::AlignBottom);
     addAxis(y_, Qt::AlignLeft);
     if (options_.histogram)
@@ -497,7 +513,7 @@ void ReadingsChart::thinAgain()
         const int size = dots.shown.size() > 500 ? 5 : 7;
         if (dots.series->markerSize() != size || dots.series->lightMarker().isNull()) {
             dots.series->setMarkerSize(size);
-            dots.series->setLightMarker(markerImage(dots.series->color(), size));
+            dots.series->setLightMarker(markerImage(dots.series->color(), size, screenRatio()));
         }
         dots.series->replace(points);
     }
@@ -639,14 +655,12 @@ std::optional<QString> saveChart(QChart& chart, const QString& path, QSize pixel
     if (!target.prepare())
         return target.errorString();
     const bool svgFile = path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive);
-    if (svgFile) {
-        // Markers as shapes: a light marker is a picture, and an SVG of pictures is neither
-        // small nor sharp.
-        for (QAbstractSeries* series : chart.series())
-            if (auto* dots = qobject_cast<QScatterSeries*>(series))
-                dots->setLightMarker(QImage());
-    }
     scale = std::max(scale, 0.1);
+    // Markers as shapes in an SVG: a light marker is a picture, and an SVG of pictures is
+    // neither small nor sharp. In a PNG, pictures drawn at the picture's own scale.
+    for (QAbstractSeries* series : chart.series())
+        if (auto* dots = qobject_cast<QScatterSeries*>(series); dots && !dots->lightMarker().isNull())
+            dots->setLightMarker(svgFile ? QImage() : markerImage(dots->color(), int(dots->markerSize()), scale));
     const QSizeF laidOut(pixels.width() / scale, pixels.height() / scale);
     QGraphicsScene scene;
     scene.addItem(&chart);

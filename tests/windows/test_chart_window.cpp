@@ -233,6 +233,7 @@ TEST_P(ChartWindowTest, TooltipsAndZoomByWheelAndRectangleAndTheButtonResets)
     EXPECT_TRUE(waitFor([] { return QToolTip::isVisible(); }, 2000));
     EXPECT_EQ(QToolTip::text(), english() ? "№ 10\nSeries 2\n" + thickness + " mm\n" + date
                                           : "№ 10\nСерия 2\n" + thickness + " мм\n" + date);
+    savePicture(window.get(), QStringLiteral("tooltip"));
     QToolTip::hideText();
 
     QPushButton* reset = window->wholeChartButton();
@@ -270,6 +271,7 @@ TEST_P(ChartWindowTest, TooltipsAndZoomByWheelAndRectangleAndTheButtonResets)
     EXPECT_NEAR(window->chart()->xAxis()->min(), 100, 2);
     EXPECT_NEAR(window->chart()->xAxis()->max(), 150, 2);
     EXPECT_TRUE(reset->isEnabled());
+    savePicture(window.get(), QStringLiteral("zoomed"));
     reset->click();
     EXPECT_FALSE(window->chart()->zoomed());
 }
