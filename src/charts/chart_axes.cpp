@@ -83,7 +83,10 @@ void RoundAxis::lay(const RoundTicks& ticks)
 {
     axis_.setTickAnchor(ticks.first);
     axis_.setTickInterval(ticks.step);
-    axis_.setLabelFormat(QStringLiteral("%.%1f").arg(ticks.decimals));
+    // Qt lays the whole chart out again at every new format, the same or not.
+    const QString format = QStringLiteral("%.%1f").arg(ticks.decimals);
+    if (axis_.labelFormat() != format)
+        axis_.setLabelFormat(format);
 }
 
 void RoundAxis::setRange(double low, double high)
