@@ -18,7 +18,6 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QToolTip>
-#include <QValueAxis>
 #include <QWheelEvent>
 
 #include <cmath>

@@ -75,7 +75,6 @@ private:
     TableLimits limits_;
     bool histogram_ = false;
     bool pictureSizeTyped_ = false;
-    bool fitted_ = false;
     QChartView* view_;
     QPushButton* histogramButton_;
     QCheckBox* stacked_;
