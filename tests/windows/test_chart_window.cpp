@@ -168,11 +168,11 @@ TEST_P(ChartWindowTest, FitsASmallScreenInBothViews)
                                           << frame.width() << 'x' << frame.height();
         expectTextsWhole(window.get(), where);
         EXPECT_GE(window->view()->height(), 150) << "room for the chart";
-        savePicture(window.get(), QString::fromStdString(where));
+        savePicture(window.get(), QString::fromStdString("chart-window-" + where));
     }
     window->setStacked(false);
     QApplication::processEvents();
-    savePicture(window.get(), QStringLiteral("histogram-side-by-side"));
+    savePicture(window.get(), QStringLiteral("chart-window-histogram-side-by-side"));
     // The other language's texts fit the same window.
     setLanguageIndex(english() ? LanguageRussian : LanguageEnglish);
     window->retranslate();
@@ -233,7 +233,7 @@ TEST_P(ChartWindowTest, TooltipsAndZoomByWheelAndRectangleAndTheButtonResets)
     EXPECT_TRUE(waitFor([] { return QToolTip::isVisible(); }, 2000));
     EXPECT_EQ(QToolTip::text(), english() ? "№ 10\nSeries 2\n" + thickness + " mm\n" + date
                                           : "№ 10\nСерия 2\n" + thickness + " мм\n" + date);
-    savePicture(window.get(), QStringLiteral("tooltip"));
+    savePicture(window.get(), QStringLiteral("chart-window-tooltip"));
     QToolTip::hideText();
 
     QPushButton* reset = window->wholeChartButton();
@@ -271,7 +271,7 @@ TEST_P(ChartWindowTest, TooltipsAndZoomByWheelAndRectangleAndTheButtonResets)
     EXPECT_NEAR(window->chart()->xAxis()->min(), 100, 2);
     EXPECT_NEAR(window->chart()->xAxis()->max(), 150, 2);
     EXPECT_TRUE(reset->isEnabled());
-    savePicture(window.get(), QStringLiteral("zoomed"));
+    savePicture(window.get(), QStringLiteral("chart-window-zoomed"));
     reset->click();
     EXPECT_FALSE(window->chart()->zoomed());
 }
