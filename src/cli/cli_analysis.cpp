@@ -37,16 +37,21 @@ const char* const StatsHelp =
     "Exit status: 0 done, 1 usage, 4 a file could not be read or written.\n";
 
 const char* const ChartHelp =
-    "Usage: quilex-cli chart FILE -o OUT.png|OUT.svg [--histogram] [--min MM] [--nominal MM]\n"
-    "                        [--lang ru|en] [--size WIDTHxHEIGHT]\n"
+    "Usage: quilex-cli chart FILE -o OUT.png|OUT.svg [--histogram [--side-by-side]] [--min MM]\n"
+    "                        [--nominal MM] [--lang ru|en] [--size WIDTHxHEIGHT] [--scale F]\n"
     "\n"
     "Draws the archive table FILE as the chart window does: thickness against record number,\n"
     "one colour per series with a legend, the minimum allowable and the nominal thickness as\n"
-    "lines when they are set; with --histogram the distribution of the thickness instead.\n"
-    "OUT ending in .svg is an SVG picture, anything else PNG. No display is needed.\n"
+    "lines when they are set (a series' own limits in its colour); with --histogram the\n"
+    "distribution of the thickness instead, the series stacked. Axis numbers use the locale's\n"
+    "decimal separator. OUT ending in .svg is an SVG picture (every point a shape, no embedded\n"
+    "bitmaps), anything else PNG. No display is needed.\n"
     "\n"
     "  --min MM, --nominal MM   the limits for the whole table (a project's own apply else)\n"
+    "  --side-by-side           the histogram's series side by side instead of stacked\n"
     "  --size WxH               the picture's size in pixels (default 900x500)\n"
+    "  --scale F                texts and lines F times as large, 0.5 to 4 (default 1; 2 draws\n"
+    "                           as a screen at twice the scale does)\n"
     "\n"
     "Exit status: 0 done, 1 usage, 4 a file could not be read or written.\n";
 
@@ -108,8 +113,8 @@ int runChart(const QStringList& args)
 {
     const Options options = parseOptions(args,
                                          {QStringLiteral("-o"), QStringLiteral("--lang"), QStringLiteral("--min"),
-                                          QStringLiteral("--nominal"), QStringLiteral("--size")},
-                                         {QStringLiteral("--histogram")});
+                                          QStringLiteral("--nominal"), QStringLiteral("--size"), QStringLiteral("--scale")},
+                                         {QStringLiteral("--histogram"), QStringLiteral("--side-by-side")});
     QString error = options.error;
     if (error.isEmpty() && options.positional.size() != 1)
         error = QStringLiteral("needs one FILE");
@@ -124,6 +129,15 @@ int runChart(const QStringList& args)
         if (!w || !h || size.width() < 100 || size.height() < 100 || size.width() > 10000 || size.height() > 10000)
             error = QStringLiteral("--size takes WIDTHxHEIGHT in pixels, 100 to 10000 each");
     }
+    double scale = 1;
+    if (error.isEmpty() && options.has(QStringLiteral("--scale"))) {
+        bool ok = false;
+        scale = options.value(QStringLiteral("--scale")).toDouble(&ok);
+        if (!ok || !(scale >= 0.5 && scale <= 4))
+            error = QStringLiteral("--scale takes a factor from 0.5 to 4");
+    }
+    if (error.isEmpty() && options.has(QStringLiteral("--side-by-side")) && !options.has(QStringLiteral("--histogram")))
+        error = QStringLiteral("--side-by-side is for --histogram");
     const auto lang = error.isEmpty() ? languageOption(options, error) : std::nullopt;
     if (!error.isEmpty())
         return usageError("chart", error, ChartHelp);
@@ -135,12 +149,13 @@ int runChart(const QStringList& args)
         return *failed;
     ChartOptions chartOptions;
     chartOptions.histogram = options.has(QStringLiteral("--histogram"));
+    chartOptions.stacked = !options.has(QStringLiteral("--side-by-side"));
     chartOptions.languageIndex = *lang;
-    chartOptions.pointsAcross = 2 * size.width();
+    chartOptions.pointsAcross = int(2 * size.width() / scale);
     const TableValues values(table);
     const auto chart = makeReadingsChart(values.dataRows(), limits, chartOptions);
     const QString out = options.value(QStringLiteral("-o"));
-    if (const auto failed = saveChart(*chart, out, size)) {
+    if (const auto failed = saveChart(*chart, out, size, scale)) {
         std::fprintf(stderr, "quilex-cli: cannot write \"%s\": %s\n", out.toUtf8().constData(),
                      failed->toUtf8().constData());
         return ExitFileError;
