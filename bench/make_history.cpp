@@ -68,8 +68,8 @@ bool writeReadings(const QString& path, const std::vector<const IncomingReading*
         for (std::size_t i = 0; i < readings.size(); ++i)
             putRow(grid, int(i) + 1, *readings[i], locale);
     }
-    if (auto failed = writeProjectFile(grid, path, 0)) {
-        std::fprintf(stderr, "%s\n", qPrintable(*failed));
+    if (const auto failed = writeProjectFile(grid, path, 0); !failed) {
+        std::fprintf(stderr, "%s\n", qPrintable(failed.error()));
         return false;
     }
     return true;

@@ -19,8 +19,8 @@ int main(int argc, char* argv[])
     }
     const int rows = std::atoi(argv[1]);
     const quilex::StringGrid grid = quilex::bench::archiveTable(rows);
-    if (auto failed = quilex::writeProjectFile(grid, QString::fromLocal8Bit(argv[2]), 1)) {
-        std::fprintf(stderr, "%s\n", qPrintable(*failed));
+    if (const auto failed = quilex::writeProjectFile(grid, QString::fromLocal8Bit(argv[2]), 1); !failed) {
+        std::fprintf(stderr, "%s\n", qPrintable(failed.error()));
         return 1;
     }
     if (argc > 3 && !quilex::bench::writeTabSeparated(grid, QString::fromLocal8Bit(argv[3]))) {

@@ -41,8 +41,8 @@ QString rawPath()
 void BM_Write(benchmark::State& state)
 {
     for (auto _ : state) {
-        if (auto failed = quilex::writeProjectFile(table(), projectPath(), 1))
-            state.SkipWithError(qPrintable(*failed));
+        if (const auto failed = quilex::writeProjectFile(table(), projectPath(), 1); !failed)
+            state.SkipWithError(qPrintable(failed.error()));
     }
 }
 
@@ -51,8 +51,8 @@ void BM_Read(benchmark::State& state)
     (void)quilex::writeProjectFile(table(), projectPath(), 1);
     for (auto _ : state) {
         StringGrid grid;
-        if (auto failed = quilex::readProjectFile(projectPath(), grid, 1))
-            state.SkipWithError(qPrintable(*failed));
+        if (const auto failed = quilex::readProjectFile(projectPath(), grid, 1); !failed)
+            state.SkipWithError(qPrintable(failed.error()));
         benchmark::DoNotOptimize(grid.cell(0, 1));
     }
 }
@@ -66,8 +66,8 @@ void BM_ReadIntoOneTable(benchmark::State& state)
     StringGrid grid;
     (void)quilex::readProjectFile(projectPath(), grid, 1);
     for (auto _ : state) {
-        if (auto failed = quilex::readProjectFile(projectPath(), grid, 1))
-            state.SkipWithError(qPrintable(*failed));
+        if (const auto failed = quilex::readProjectFile(projectPath(), grid, 1); !failed)
+            state.SkipWithError(qPrintable(failed.error()));
         benchmark::DoNotOptimize(grid.cell(0, 1));
     }
 }
@@ -103,7 +103,7 @@ int main(int argc, char* argv[])
     // The file read back must be the table written.
     (void)quilex::writeProjectFile(table(), projectPath(), 1);
     StringGrid back;
-    const bool readOk = !quilex::readProjectFile(projectPath(), back, 1) && back.rowCount() == Rows + 1 &&
+    const bool readOk = quilex::readProjectFile(projectPath(), back, 1).ok() && back.rowCount() == Rows + 1 &&
                         back.cell(1, Rows) == table().cell(1, Rows) && back.cell(7, 1) == table().cell(7, 1);
     std::printf("CHECK project-round-trip %s\n", readOk ? "ok" : "FAILED");
 

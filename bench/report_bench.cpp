@@ -29,12 +29,12 @@ int main(int argc, char* argv[])
     double worst = 0;
     bool ok = true;
     for (int run = 0; run < Runs; ++run) {
-        QString error;
         bench::Stopwatch watch;
-        ok = writeReportPdf(grid, dir.filePath(QStringLiteral("report.pdf")), &error) && ok;
+        const auto written = writeReportPdf(grid, dir.filePath(QStringLiteral("report.pdf")));
+        ok = written.ok() && ok;
         worst = std::max(worst, watch.seconds());
-        if (!error.isEmpty())
-            std::fprintf(stderr, "%s\n", qPrintable(error));
+        if (!written)
+            std::fprintf(stderr, "%s\n", qPrintable(written.error()));
     }
 
     double reference = 1e9;

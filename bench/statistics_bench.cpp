@@ -51,8 +51,8 @@ int main(int argc, char* argv[])
     TForm1 window(state);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("table.qlx"));
-    if (auto failed = writeProjectFile(table, path, 1)) {
-        std::fprintf(stderr, "%s\n", qPrintable(*failed));
+    if (const auto failed = writeProjectFile(table, path, 1); !failed) {
+        std::fprintf(stderr, "%s\n", qPrintable(failed.error()));
         return 1;
     }
     window.openFromCommandLine({path});

@@ -24,8 +24,8 @@ int main(int argc, char* argv[])
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("open.qlx"));
-    if (auto failed = writeProjectFile(bench::archiveTable(Rows), path, 1)) {
-        std::fprintf(stderr, "%s\n", qPrintable(*failed));
+    if (const auto failed = writeProjectFile(bench::archiveTable(Rows), path, 1); !failed) {
+        std::fprintf(stderr, "%s\n", qPrintable(failed.error()));
         return 1;
     }
 

@@ -17,21 +17,24 @@ using namespace quilex;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArrayView bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    ProjectContents contents;
-    const std::optional<QString> problem = parseProject(bytes, contents, static_cast<int>(size & 1));
+    auto parsed = parseProject(bytes, static_cast<int>(size & 1));
     // Opening reads straight into a grid: the same refusal, or the same table and limits.
     StringGrid direct;
-    TableLimits directLimits;
-    FUZZ_CHECK(readProjectBytes(bytes, direct, static_cast<int>(size & 1), &directLimits) == problem);
-    if (problem) {
-        FUZZ_CHECK(!problem->isEmpty());
-        FUZZ_CHECK(contents.cells.empty() && contents.colCount == 0 && contents.rowCount == 0);
+    const auto read = readProjectBytes(bytes, direct, static_cast<int>(size & 1));
+    FUZZ_CHECK(read.ok() == parsed.ok());
+    if (!parsed) {
+        FUZZ_CHECK(!parsed.error().isEmpty() && read.error() == parsed.error());
         return 0;
     }
+    ProjectContents& contents = *parsed;
+    const TableLimits directLimits = read->limits;
+    // Limits whose record is damaged are none, and say what is wrong with them.
+    FUZZ_CHECK(contents.extras.damage.isEmpty() || contents.extras.limits.empty());
+    FUZZ_CHECK(read->damage == contents.extras.damage);
     FUZZ_CHECK(contents.colCount >= 0 && contents.rowCount >= 0);
     FUZZ_CHECK(contents.cells.size() == static_cast<std::size_t>(qint64{contents.colCount} * contents.rowCount));
     const bool storesCells = !contents.cells.empty();
-    const TableLimits limits = contents.limits;
+    const TableLimits limits = contents.extras.limits;
 
     StringGrid grid;
     applyProject(std::move(contents), grid);
@@ -47,12 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int c = 0; c < grid.colCount(); ++c)
             FUZZ_CHECK(direct.cell(c, r) == grid.cell(c, r));
     const QByteArray first = encodeProject(grid, limits);
-    ProjectContents again;
-    FUZZ_CHECK(!parseProject(first, again, 1));
-    FUZZ_CHECK(again.colCount == grid.colCount() && again.rowCount == grid.rowCount());
-    FUZZ_CHECK(again.limits == limits);
+    auto again = parseProject(first, 1);
+    FUZZ_CHECK(again.ok());
+    FUZZ_CHECK(again->colCount == grid.colCount() && again->rowCount == grid.rowCount());
+    FUZZ_CHECK(again->extras.limits == limits && again->extras.damage.isEmpty());
     StringGrid regrid;
-    applyProject(std::move(again), regrid);
+    applyProject(std::move(*again), regrid);
     FUZZ_CHECK(encodeProject(regrid, limits) == first);
     return 0;
 }

@@ -71,7 +71,8 @@ int main(int argc, char* argv[])
     } catch (const std::exception& error) {
         QMessageBox::critical(nullptr, QString::fromUtf16(quilex::ApplicationTitle), QString::fromUtf8(error.what()));
     } catch (...) {
-        QMessageBox::critical(nullptr, QString::fromUtf16(quilex::ApplicationTitle), QString());
+        QMessageBox::critical(nullptr, QString::fromUtf16(quilex::ApplicationTitle),
+                              quilex::Text(quilex::ProgramStoppedText));
     }
     return 1;
 }

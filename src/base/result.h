@@ -11,14 +11,16 @@
 
 namespace quilex {
 
-// A failure and its message for the user.
+// A failure and its message for the user; detail, when there is one, says in a few words what
+// went wrong underneath (the command line adds it; a window shows the message alone).
 struct Failure {
     QString message;
+    QString detail;
 };
 
-inline Failure fail(QString message)
+inline Failure fail(QString message, QString detail = {})
 {
-    return Failure{std::move(message)};
+    return Failure{std::move(message), std::move(detail)};
 }
 
 template <typename T = void>
@@ -41,6 +43,7 @@ public:
 
     // Only when !ok().
     const QString& error() const { return std::get<1>(state_).message; }
+    const QString& detail() const { return std::get<1>(state_).detail; }
     Failure failure() const { return std::get<1>(state_); }
 
 private:
@@ -51,16 +54,17 @@ template <>
 class [[nodiscard]] Result<void> {
 public:
     Result() = default;
-    Result(Failure failure) : failed_(true), message_(std::move(failure.message)) {}
+    Result(Failure failure) : failed_(true), failure_(std::move(failure)) {}
 
     bool ok() const { return !failed_; }
     explicit operator bool() const { return ok(); }
-    const QString& error() const { return message_; }
-    Failure failure() const { return Failure{message_}; }
+    const QString& error() const { return failure_.message; }
+    const QString& detail() const { return failure_.detail; }
+    Failure failure() const { return failure_; }
 
 private:
     bool failed_ = false;
-    QString message_;
+    Failure failure_;
 };
 
 // Success without a value.

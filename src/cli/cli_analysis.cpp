@@ -62,11 +62,12 @@ namespace {
 std::optional<int> readArchiveAndLimits(const Options& options, const char* command, const char* help,
                                         int languageIndex, StringGrid& table, TableLimits& limits)
 {
-    TableLimits kept;
-    if (auto failed = readTable(options.positional.front(), table, languageIndex, &kept)) {
-        std::fprintf(stderr, "quilex-cli: %s\n", failed->toUtf8().constData());
+    const auto read = readTable(options.positional.front(), table, languageIndex);
+    if (!read) {
+        std::fprintf(stderr, "quilex-cli: %s\n", read.error().toUtf8().constData());
         return ExitFileError;
     }
+    const TableLimits& kept = read->limits;
     QString error;
     const auto given = limitOptions(options, kept, error);
     if (!given)
@@ -102,8 +103,8 @@ int runStats(const QStringList& args)
     for (std::size_t r = 0; r < figures.rows.size(); ++r)
         for (std::size_t c = 0; c < figures.rows[r].size(); ++c)
             out.setCell(int(c), int(r) + 1, statisticsCellText(figures.rows[r][c], int(c)));
-    if (auto failed = writeTable(out, options.value(QStringLiteral("-o")), *lang)) {
-        std::fprintf(stderr, "quilex-cli: %s\n", failed->toUtf8().constData());
+    if (const auto written = writeTable(out, options.value(QStringLiteral("-o")), *lang); !written) {
+        std::fprintf(stderr, "quilex-cli: %s\n", written.error().toUtf8().constData());
         return ExitFileError;
     }
     return ExitDone;

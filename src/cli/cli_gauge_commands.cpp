@@ -139,8 +139,8 @@ int runArchive(const QStringList& args)
     StringGrid table;
     writeArchiveHeader(table, *lang);
     putArchiveRows(table, archiveRows(run.download.records, run.download.names, *lang));
-    if (auto failed = writeTable(table, options.value(QStringLiteral("-o")), *lang))
-        return fileFailure(*failed);
+    if (const auto written = writeTable(table, options.value(QStringLiteral("-o")), *lang); !written)
+        return fileFailure(written.error());
     return run.exitStatus();
 }
 
@@ -163,8 +163,8 @@ int runMaterials(const QStringList& args)
     StringGrid wanted(3, 1, 0, 0);
     const QString writeFrom = options.value(QStringLiteral("--write"));
     if (!writeFrom.isEmpty()) {
-        if (auto failed = readTable(writeFrom, wanted, *lang))
-            return fileFailure(*failed);
+        if (const auto read = readTable(writeFrom, wanted, *lang); !read)
+            return fileFailure(read.error());
         if (wanted.rowCount() - 1 < int(MaterialCount) || wanted.colCount() < 3)
             return fileFailure(Text(MaterialFileRows).arg(writeFrom).arg(std::max(0, wanted.rowCount() - 1)));
     }
@@ -177,8 +177,8 @@ int runMaterials(const QStringList& args)
     if (run.exitStatus() != ExitDone)
         return run.exitStatus();
     if (writeFrom.isEmpty()) {
-        if (auto failed = writeTable(grid, options.value(QStringLiteral("-o")), *lang))
-            return fileFailure(*failed);
+        if (const auto written = writeTable(grid, options.value(QStringLiteral("-o")), *lang); !written)
+            return fileFailure(written.error());
         return ExitDone;
     }
     for (int row = 1; row <= int(MaterialCount); ++row) {
@@ -253,9 +253,11 @@ int runConvert(const QStringList& args)
     // One project sorted into another straight from its bytes is done by quilex-cli itself
     // (cli_launcher.cpp); it comes here when that takes the long way.
     StringGrid table;
-    TableLimits limits; // a project's thickness limits go on to a project, and into a workbook's statistics
-    if (auto failed = readTable(in, table, *lang, &limits))
-        return fileFailure(*failed);
+    // A project's thickness limits go on to a project, and into a workbook's statistics.
+    const auto read = readTable(in, table, *lang);
+    if (!read)
+        return fileFailure(read.error());
+    const TableLimits& limits = read->limits;
     if (column >= 0) {
         if (column >= table.colCount())
             return usageError("convert", QStringLiteral("the table has no column %1").arg(column), ConvertHelp);
@@ -264,8 +266,8 @@ int runConvert(const QStringList& args)
         if (click.outcome == HeaderClickOutcome::Failed)
             return fileFailure(click.error);
     }
-    if (auto failed = writeTable(table, out, *lang, limits))
-        return fileFailure(*failed);
+    if (const auto written = writeTable(table, out, *lang, limits); !written)
+        return fileFailure(written.error());
     return ExitDone;
 }
 

@@ -8,6 +8,7 @@
 #include "export/table_formats.h"
 #include "history/history_tables.h"
 #include "history/history_texts.h"
+#include "table/table_texts.h"
 #include "history/rates.h"
 #include "history/sqlite_history.h"
 #include "history/table_readings.h"
@@ -225,8 +226,7 @@ struct Rows {
 
 QString writeFailure(const QString& path, const QString& why, int language)
 {
-    return language == 1 ? QStringLiteral("Cannot write \"%1\": %2").arg(path, why)
-                         : QStringLiteral("Не удалось записать \"%1\": %2").arg(path, why);
+    return Text(table_texts::TextNotWritten, std::uint8_t(language)).arg(path, why);
 }
 
 // Writes the rows as "convert" writes a table: by OUT's ending, tab-separated without one or
@@ -248,8 +248,8 @@ int writeRows(const Rows& rows, QString out, int language)
             for (int col = 0; col < columns && col < cells.size(); ++col)
                 grid.setCell(col, int(r) + 1, cells[col]);
         }
-        if (auto failed = writeTable(grid, out, language))
-            return fileError(*failed);
+        if (const auto written = writeTable(grid, out, language); !written)
+            return fileError(written.error());
         return ExitDone;
     }
 
@@ -280,8 +280,7 @@ int writeRows(const Rows& rows, QString out, int language)
     }
     if (out.isEmpty()) {
         if (!ok || std::fflush(stdout) != 0)
-            return fileError(language == 1 ? QStringLiteral("Cannot write to standard output")
-                                           : QStringLiteral("Не удалось записать в стандартный вывод"));
+            return fileError(Text(table_texts::CannotWriteStandardOutput, std::uint8_t(language)));
         return ExitDone;
     }
     if (!ok || !file.commit())
@@ -341,8 +340,8 @@ int runAdd(const QStringList& args)
     QStringList sources;
     for (const QString& path : o.positional.mid(1)) {
         StringGrid table;
-        if (auto failed = readTable(path, table, c.language))
-            return fileError(Text(texts::CannotReadTable).arg(*failed));
+        if (const auto read = readTable(path, table, c.language); !read)
+            return fileError(Text(texts::CannotReadTable).arg(read.error()));
         IncomingReadings one = readingsOfTable(table);
         incoming.skipped += one.skipped;
         incoming.readings.insert(incoming.readings.end(), std::make_move_iterator(one.readings.begin()),

@@ -90,8 +90,8 @@ std::optional<int> sortProjectIntoProject(const QStringList& arguments)
         return std::nullopt;
     // The sorted file is written in pieces as they are made, never whole in memory.
     const auto fill = [&](const ProjectSink& sink) { return sort->write(sink, *lang); };
-    if (const auto failed = writeProjectPieces(fill, out, *lang)) {
-        std::fprintf(stderr, "quilex-cli: %s\n", failed->toUtf8().constData());
+    if (const auto written = writeProjectPieces(fill, out, *lang); !written) {
+        std::fprintf(stderr, "quilex-cli: %s\n", written.error().toUtf8().constData());
         return ExitFileError;
     }
     return ExitDone;

@@ -2,6 +2,7 @@
 
 #include "table/project_file.h"
 #include "export/table_formats.h"
+#include "table/table_texts.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -27,28 +28,28 @@ bool isProjectFile(const QString& path)
     return std::strcmp(formatOf(path).id, "qlx") == 0;
 }
 
-std::optional<QString> writeTable(const StringGrid& grid, const QString& path, int languageIndex,
-                                  const TableLimits& limits)
+Result<void> writeTable(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits& limits)
 {
     if (path.isEmpty()) {
         const QByteArray text = tableAsText(grid, *tableFormatById("tsv"));
         if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size()) ||
             std::fflush(stdout) != 0)
-            return languageIndex == 1 ? QStringLiteral("Cannot write to standard output")
-                                      : QStringLiteral("Не удалось записать в стандартный вывод");
-        return std::nullopt;
+            return fail(Text(table_texts::CannotWriteStandardOutput, std::uint8_t(languageIndex)));
+        return done();
     }
     return formatOf(path).write(grid, path, languageIndex, limits);
 }
 
-std::optional<QString> readTable(const QString& path, StringGrid& grid, int languageIndex, TableLimits* limits)
+Result<ProjectExtras> readTable(const QString& path, StringGrid& grid, int languageIndex)
 {
     const TableFormat& format = formatOf(path);
     if (!format.read)
-        return languageIndex == 1
-                   ? QStringLiteral("Cannot read \"%1\": a %2 is written, not read").arg(path, QLatin1String(format.name))
-                   : QStringLiteral("Не удалось прочитать \"%1\": этот формат только записывается").arg(path);
-    return format.read(path, grid, languageIndex, limits);
+        return fail(Text(table_texts::OnlyWritten, std::uint8_t(languageIndex)).arg(path));
+    Result<ProjectExtras> read = readTableFile(path, format, grid, languageIndex);
+    // Limits that could not be read are told, and the cells go on all the same.
+    if (read && !read->warning.isEmpty())
+        std::fprintf(stderr, "quilex-cli: %s\n", read->warning.toUtf8().constData());
+    return read;
 }
 
 } // namespace quilex::cli

@@ -239,13 +239,8 @@ void setUpReportPage(QPagedPaintDevice& device)
                                      QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm), QPageLayout::Millimeter));
 }
 
-bool writeReportPdf(const StringGrid& grid, const QString& path, QString* error)
+Result<void> writeReportPdf(const StringGrid& grid, const QString& path)
 {
-    auto fail = [&](const QString& why) {
-        if (error)
-            *error = why;
-        return false;
-    };
     ReplacingFile target(path);
     if (!target.prepare())
         return fail(target.errorString());
@@ -268,7 +263,7 @@ bool writeReportPdf(const StringGrid& grid, const QString& path, QString* error)
     written.close();
     if (!target.commit())
         return fail(target.errorString());
-    return true;
+    return done();
 }
 
 QString reportDocumentName(const QString& titleText, const QDateTime& moment)

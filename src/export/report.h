@@ -7,6 +7,7 @@
 // looks at the table again. Its detail band is driven by the two program-wide counters below,
 // as the report engine calls the print events once per band.
 
+#include "base/result.h"
 #include "table/string_grid.h"
 
 #include <QDateTime>
@@ -115,9 +116,8 @@ private:
 void setUpReportPage(QPagedPaintDevice& device);
 
 // Writes the report's pages, as the preview shows them, to a PDF file. The file is written under
-// a temporary name and renamed when complete. On failure returns false and, when error is given,
-// a short description.
-bool writeReportPdf(const StringGrid& grid, const QString& path, QString* error = nullptr);
+// a temporary name and renamed when complete. Fails with a short description of what went wrong.
+Result<void> writeReportPdf(const StringGrid& grid, const QString& path);
 
 // Print1Click: builds a report form from the table and shows its pages in a modal print
 // preview, from which the user prints them. The table is only read; what fails on the way

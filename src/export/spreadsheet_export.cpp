@@ -1,5 +1,7 @@
 #include "export/spreadsheet_export.h"
 
+#include "table/table_texts.h"
+
 #include "base/c_numeric_locale.h"
 #include "table/cell_values.h"
 #include "table/archive_columns.h"
@@ -484,7 +486,7 @@ std::optional<Failure> writeStatisticsSheet(Workbook& book, CellWriter& cells, c
 
 QString statisticsSheetName(int languageIndex)
 {
-    return languageIndex == 1 ? QStringLiteral("Statistics") : QStringLiteral("Статистика");
+    return Text(table_texts::StatisticsSheet, std::uint8_t(languageIndex));
 }
 
 QStringList spreadsheetNameFilters()
@@ -504,11 +506,11 @@ QString spreadsheetFileNameForType(const QString& fileName, int filterIndex)
     return fileName + extension;
 }
 
-std::optional<QString> spreadsheetTableCheck(const StringGrid& grid)
+Result<void> spreadsheetTableCheck(const StringGrid& grid)
 {
     if (grid.isEmptyTable())
-        return Text(MainText::ArchiveNotRead);
-    return std::nullopt;
+        return fail(Text(MainText::ArchiveNotRead));
+    return done();
 }
 
 SpreadsheetCell spreadsheetCell(const QString& text, const QLocale& locale)
@@ -521,21 +523,16 @@ std::optional<SpreadsheetCell> spreadsheetCell(const ArchiveValues& row, int col
     return CellTyping(locale).cellFromValues(row, column);
 }
 
-std::optional<QString> ExportToSpreadsheet(const StringGrid& grid, const QString& path,
-                                           const QString& sheetTitle, const QLocale& locale,
-                                           QString* reason, const TableLimits& limits, int statisticsLanguage,
-                                           const TableValues* values)
+Result<void> ExportToSpreadsheet(const StringGrid& grid, const QString& path, const QString& sheetTitle,
+                                 const QLocale& locale, const TableLimits& limits, int statisticsLanguage,
+                                 const TableValues* values)
 {
     // Values read in another locale, or of another grid, do not say what these texts are: the
     // workbook reads them once itself.
     std::optional<TableValues> ownValues;
     if (!values || &values->grid() != &grid || values->cells().locale() != locale)
         values = &ownValues.emplace(grid, locale, TableValues::Unwatched{});
-    auto fail = [&](const QString& why) -> std::optional<QString> {
-        if (reason)
-            *reason = why;
-        return Text(MainText::ExportError);
-    };
+    const auto fail = [](const QString& why) { return quilex::fail(Text(MainText::ExportError), why); };
 
     ReplacingFile target(path);
     if (!target.prepare())
@@ -565,7 +562,7 @@ std::optional<QString> ExportToSpreadsheet(const StringGrid& grid, const QString
     }
     if (!target.commit())
         return fail(target.errorString());
-    return std::nullopt;
+    return done();
 }
 
 } // namespace quilex

@@ -9,6 +9,7 @@
 // texts typed in: numbers, dates and times of the given locale become values shown in exactly
 // the table's form, everything else stays text.
 
+#include "base/result.h"
 #include "table/string_grid.h"
 #include "table/thickness_limits.h"
 
@@ -46,23 +47,21 @@ QStringList spreadsheetNameFilters();
 QString spreadsheetFileNameForType(const QString& fileName, int filterIndex);
 
 // The check made after the dialog: "Архив не считан!" / "Archive not read!" in the language in
-// use when cell (0, 1) is empty, nothing when there is an archive to export.
-std::optional<QString> spreadsheetTableCheck(const StringGrid& grid);
+// use when cell (0, 1) is empty, done when there is an archive to export.
+Result<void> spreadsheetTableCheck(const StringGrid& grid);
 
 // Writes RowCount rows by ColCount columns of grid to path, whatever its ending: the content
 // is always the xlsx workbook. The file is built under a temporary name in path's folder and
 // renamed over path only when complete, so a failure leaves neither a partial file nor a
-// damaged earlier one. Returns "Экспорт данных - Ошибка !!!" / "Export of the data - Error !!!"
-// in the language in use on failure; when reason is given it receives a short description of
-// what went wrong (for the command line; the window shows only the message). The grid is only
+// damaged earlier one. Fails with "Экспорт данных - Ошибка !!!" / "Export of the data - Error !!!"
+// in the language in use, its detail a short description of what went wrong (for the command
+// line; the window shows only the message). The grid is only
 // read. After the archive's sheets, which stay as they always were, one more sheet
 // "Статистика" / "Statistics" (in statisticsLanguage; -1 the language in use) holds the
 // statistics per series with the limits given, as numbers.
-std::optional<QString> ExportToSpreadsheet(const StringGrid& grid, const QString& path,
-                                           const QString& sheetTitle,
-                                           const QLocale& locale = QLocale::system(),
-                                           QString* reason = nullptr, const TableLimits& limits = {},
-                                           int statisticsLanguage = -1, const TableValues* values = nullptr);
+Result<void> ExportToSpreadsheet(const StringGrid& grid, const QString& path, const QString& sheetTitle,
+                                 const QLocale& locale = QLocale::system(), const TableLimits& limits = {},
+                                 int statisticsLanguage = -1, const TableValues* values = nullptr);
 
 // The statistics sheet's name.
 QString statisticsSheetName(int languageIndex);

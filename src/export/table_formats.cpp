@@ -2,10 +2,12 @@
 
 #include "table/main_window_texts.h"
 #include "table/project_file.h"
+#include "table/table_texts.h"
 #include "export/report.h"
 #include "export/spreadsheet_export.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
@@ -18,16 +20,16 @@ namespace quilex {
 
 namespace {
 
-QString writeError(const QString& path, const QString& why, int languageIndex)
+namespace texts = table_texts;
+
+Failure writeError(const QString& path, const QString& why, int languageIndex)
 {
-    return languageIndex == 1 ? QStringLiteral("Cannot write \"%1\": %2").arg(path, why)
-                              : QStringLiteral("Не удалось записать \"%1\": %2").arg(path, why);
+    return fail(Text(texts::TextNotWritten, std::uint8_t(languageIndex)).arg(path, why));
 }
 
-QString readError(const QString& path, const QString& why, int languageIndex)
+Failure readError(const QString& path, const QString& why, int languageIndex)
 {
-    return languageIndex == 1 ? QStringLiteral("Cannot read \"%1\": %2").arg(path, why)
-                              : QStringLiteral("Не удалось прочитать \"%1\": %2").arg(path, why);
+    return fail(Text(texts::TextNotRead, std::uint8_t(languageIndex)).arg(path, why));
 }
 
 void appendCsvField(QByteArray& out, const QString& text)
@@ -52,33 +54,22 @@ bool isCsv(const TableFormat& format)
     return std::strcmp(format.id, "csv") == 0;
 }
 
-// The two text forms, by their format's id: one reader and one writer each.
-template <const char* Id>
-std::optional<QString> writeText(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits&)
+// Text as a table writes it: no byte below a space but the tab and the line ends. Anything
+// else (a project file's counts and lengths, a picture, a workbook) is not a text table.
+bool looksLikeText(QByteArrayView bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return writeError(path, file.errorString(), languageIndex);
-    const QByteArray text = tableAsText(grid, *tableFormatById(Id));
-    if (file.write(text) != text.size() || !file.commit())
-        return writeError(path, file.errorString(), languageIndex);
-    return std::nullopt;
+    return std::none_of(bytes.begin(), bytes.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b < 0x20 && b != '\t' && b != '\n' && b != '\r';
+    });
 }
 
-template <const char* Id>
-std::optional<QString> readText(const QString& path, StringGrid& grid, int languageIndex, TableLimits* limits)
+Result<ProjectExtras> textIntoGrid(const QByteArray& text, const TableFormat& format, const QString& path,
+                                   StringGrid& grid, int languageIndex)
 {
-    if (limits)
-        *limits = {}; // text keeps no limits
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return readError(path, file.errorString(), languageIndex);
     std::vector<QStringList> rows;
-    if (!parseTableText(file.readAll(), *tableFormatById(Id), rows))
-        return readError(path,
-                         languageIndex == 1 ? QStringLiteral("a quoted field is not closed")
-                                            : QStringLiteral("не закрыты кавычки поля"),
-                         languageIndex);
+    if (!parseTableText(text, format, rows))
+        return readError(path, Text(texts::QuoteNotClosed, std::uint8_t(languageIndex)), languageIndex);
     int cols = 1;
     for (const auto& r : rows)
         cols = std::max(cols, int(r.size()));
@@ -88,31 +79,50 @@ std::optional<QString> readText(const QString& path, StringGrid& grid, int langu
     for (int row = 0; row < int(rows.size()); ++row)
         for (int col = 0; col < cols; ++col)
             grid.setCell(col, row, col < rows[row].size() ? rows[row][col] : QString());
-    return std::nullopt;
+    return ProjectExtras{}; // text keeps no limits
+}
+
+// The two text forms, by their format's id: one reader and one writer each.
+template <const char* Id>
+Result<void> writeText(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits&)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return writeError(path, file.errorString(), languageIndex);
+    const QByteArray text = tableAsText(grid, *tableFormatById(Id));
+    if (file.write(text) != text.size() || !file.commit())
+        return writeError(path, file.errorString(), languageIndex);
+    return done();
+}
+
+template <const char* Id>
+Result<ProjectExtras> readText(const QString& path, StringGrid& grid, int languageIndex)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return readError(path, file.errorString(), languageIndex);
+    return textIntoGrid(file.readAll(), *tableFormatById(Id), path, grid, languageIndex);
 }
 
 constexpr char Tsv[] = "tsv";
 constexpr char Csv[] = "csv";
 
-std::optional<QString> writeWorkbook(const StringGrid& grid, const QString& path, int languageIndex,
-                                     const TableLimits& limits)
+Result<void> writeWorkbook(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits& limits)
 {
-    QString reason;
     const QString title = Text(mainWindowText(MainText::ArchiveTitle), std::uint8_t(languageIndex));
-    if (ExportToSpreadsheet(grid, path, title, QLocale::system(), &reason, limits, languageIndex))
-        return writeError(path, reason, languageIndex);
-    return std::nullopt;
+    if (const auto written = ExportToSpreadsheet(grid, path, title, QLocale::system(), limits, languageIndex); !written)
+        return writeError(path, written.detail(), languageIndex);
+    return done();
 }
 
-std::optional<QString> writeReport(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits&)
+Result<void> writeReport(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits&)
 {
     // Laying out the pages needs fonts, which only a GUI application has.
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return writeError(path, QStringLiteral("the report's pages need a graphical application"), languageIndex);
-    QString reason;
-    if (!writeReportPdf(grid, path, &reason))
-        return writeError(path, reason, languageIndex);
-    return std::nullopt;
+        return writeError(path, Text(texts::ReportNeedsDisplay, std::uint8_t(languageIndex)), languageIndex);
+    if (const auto written = writeReportPdf(grid, path); !written)
+        return writeError(path, written.error(), languageIndex);
+    return done();
 }
 
 const TableFormat Formats[] = {
@@ -137,6 +147,23 @@ const TableFormat* tableFormatFor(const QString& path)
             if (path.endsWith(ending, Qt::CaseInsensitive))
                 return &format;
     return nullptr;
+}
+
+Result<ProjectExtras> readTableFile(const QString& path, const TableFormat& named, StringGrid& grid,
+                                    int languageIndex)
+{
+    if (std::strcmp(named.id, "qlx") == 0 || !named.read)
+        return readProjectFile(path, grid, languageIndex);
+    // A text by its name may hold a project, saved under another ending: its counts and cell
+    // lengths tell, as no text's bytes could. What is neither is refused by name.
+    const Result<QByteArray> bytes = readWholeFile(path, languageIndex);
+    if (!bytes)
+        return named.read(path, grid, languageIndex); // which says why in the words it always did
+    if (locateColumns(*bytes, languageIndex))
+        return readProjectFile(path, grid, languageIndex);
+    if (!looksLikeText(*bytes))
+        return fail(Text(texts::NeitherProjectNorText, std::uint8_t(languageIndex)).arg(QDir::toNativeSeparators(path)));
+    return textIntoGrid(*bytes, named, path, grid, languageIndex);
 }
 
 const TableFormat* tableFormatById(const char* id)

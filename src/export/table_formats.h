@@ -12,7 +12,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
 #include <span>
 #include <vector>
 
@@ -23,9 +22,9 @@ struct TableFormat {
     const char* name;     // for file dialogs
     QStringList endings;  // with the dot, lower case; matched without regard to case
     // Replace the grid with the file's table, or say why not (languageIndex 1 English, else
-    // Russian); *limits gets the thickness limits the file keeps (none for a format without
-    // them). Null for a format that is only written.
-    std::optional<QString> (*read)(const QString& path, StringGrid& grid, int languageIndex, TableLimits* limits);
+    // Russian), with the thickness limits the file keeps (none for a format without them).
+    // Null for a format that is only written.
+    Result<ProjectExtras> (*read)(const QString& path, StringGrid& grid, int languageIndex);
     // Write the whole table (all RowCount rows, header row first) and, where the format keeps
     // them, the limits (a project file; the workbook's statistics), or say why not.
     TableWriter write;
@@ -35,6 +34,11 @@ struct TableFormat {
 std::span<const TableFormat> tableFormats();
 // The format a file's name says, or nullptr for an ending no format has.
 const TableFormat* tableFormatFor(const QString& path);
+// Opens a file that its name says is in the format named (a project file for a name with no
+// ending of a table read): a file that starts as a project file opens as one whatever its name,
+// and one that is neither a project nor text is refused with a message naming it.
+Result<ProjectExtras> readTableFile(const QString& path, const TableFormat& named, StringGrid& grid,
+                                    int languageIndex);
 // A format by its id ("tsv"); nullptr for an unknown id.
 const TableFormat* tableFormatById(const char* id);
 

@@ -2,6 +2,7 @@
 
 #include "table/archive_columns.h"
 #include "table/cell_values.h"
+#include "table/table_texts.h"
 #include "table/table_values.h"
 
 #include <QCollator>
@@ -24,25 +25,15 @@ namespace quilex {
 
 namespace {
 
-QString conversionError(std::span<const QString> texts, int column, int row, ColumnKey kind, int languageIndex)
+Failure conversionError(std::span<const QString> texts, int column, int row, ColumnKey kind, int languageIndex)
 {
     QString name = texts.empty() ? QString() : texts.front().trimmed();
     if (name.isEmpty())
         name = QString::number(column);
     const QString& text = texts[static_cast<size_t>(row)];
-    const bool english = languageIndex == 1;
-    if (kind == ColumnKey::Integer) {
-        return (english ? QStringLiteral("Cannot sort by column \"%1\": row %2 holds \"%3\", which is not "
-                                         "a whole number from -2147483648 to 2147483647.")
-                        : QStringLiteral("Невозможно отсортировать по столбцу «%1»: в строке %2 записано "
-                                         "«%3», а это не целое число от -2147483648 до 2147483647."))
-            .arg(name, QString::number(row), text);
-    }
-    return (english ? QStringLiteral("Cannot sort by column \"%1\": row %2 holds \"%3\", which is not a "
-                                     "thickness in millimetres with at most two decimals after \",\" or \".\".")
-                    : QStringLiteral("Невозможно отсортировать по столбцу «%1»: в строке %2 записано «%3», "
-                                     "а это не толщина в миллиметрах с не более чем двумя знаками после «,» или «.»."))
-        .arg(name, QString::number(row), text);
+    const TextPair& message =
+        kind == ColumnKey::Integer ? table_texts::CannotSortWholeNumber : table_texts::CannotSortThickness;
+    return fail(Text(message, std::uint8_t(languageIndex)).arg(name, QString::number(row), text));
 }
 
 // The quicksort that decides where rows with equal keys end up. The left part is pushed on a
@@ -190,7 +181,7 @@ ColumnKey columnKey(int column)
     }
 }
 
-std::variant<std::vector<int>, QString> sortedRows(std::span<const QString> texts, int fixed, int column,
+Result<std::vector<int>> sortedRows(std::span<const QString> texts, int fixed, int column,
                                                    SortDirection direction, int languageIndex, const QLocale& locale,
                                                    std::span<const QString> times)
 {
@@ -263,7 +254,7 @@ std::variant<std::vector<int>, QString> sortedRows(std::span<const QString> text
     return orderOf(list, direction);
 }
 
-std::variant<std::vector<int>, QString> sortedRows(const TableValues& values, int column, SortDirection direction,
+Result<std::vector<int>> sortedRows(const TableValues& values, int column, SortDirection direction,
                                                    int languageIndex, const QLocale& locale)
 {
     const StringGrid& grid = values.grid();
@@ -345,17 +336,17 @@ void sortKeys(std::vector<TMyData>& keys, SortDirection direction)
         quickSort(keys, [](std::int32_t a, std::int32_t b) { return a > b; });
 }
 
-std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection direction,
-                                int languageIndex, const QLocale& locale, const TableValues* values)
+Result<void> sortGrid(StringGrid& grid, int column, SortDirection direction, int languageIndex,
+                      const QLocale& locale, const TableValues* values)
 {
     if (column < 0 || grid.fixedRows() == 0 || direction == 0)
-        return std::nullopt;
+        return done();
     if (values && &values->grid() == &grid) {
-        auto sorted = sortedRows(*values, column, direction, languageIndex, locale);
-        if (auto* error = std::get_if<QString>(&sorted))
-            return std::move(*error);
-        moveRows(grid, std::get<std::vector<int>>(sorted));
-        return std::nullopt;
+        const auto sorted = sortedRows(*values, column, direction, languageIndex, locale);
+        if (!sorted)
+            return sorted.failure();
+        moveRows(grid, *sorted);
+        return done();
     }
     // The column's texts side by side; a copy of a text only counts a reference. Dates take
     // the time beside them as the tie-break.
@@ -368,11 +359,11 @@ std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection dire
         for (int r = 0; r < grid.rowCount(); ++r)
             times[static_cast<size_t>(r)] = grid.cell(archive_column::Time, r);
     }
-    auto sorted = sortedRows(texts, grid.fixedRows(), column, direction, languageIndex, locale, times);
-    if (auto* error = std::get_if<QString>(&sorted))
-        return std::move(*error);
-    moveRows(grid, std::get<std::vector<int>>(sorted));
-    return std::nullopt;
+    const auto sorted = sortedRows(texts, grid.fixedRows(), column, direction, languageIndex, locale, times);
+    if (!sorted)
+        return sorted.failure();
+    moveRows(grid, *sorted);
+    return done();
 }
 
 void moveRows(StringGrid& grid, const std::vector<int>& list)
@@ -409,8 +400,8 @@ HeaderClickResult headerClick(StringGrid& grid, SortDirection& sortDirection, bo
     sortDirection = toggledSortDirection(sortDirection);
     if (grid.isEmptyTable())
         return {HeaderClickOutcome::EmptyTable, {}};
-    if (auto error = sortGrid(grid, column, sortDirection, languageIndex, locale, values))
-        return {HeaderClickOutcome::Failed, std::move(*error)};
+    if (const auto sorted = sortGrid(grid, column, sortDirection, languageIndex, locale, values); !sorted)
+        return {HeaderClickOutcome::Failed, sorted.error()};
     return {HeaderClickOutcome::Sorted, {}};
 }
 

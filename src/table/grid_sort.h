@@ -5,6 +5,7 @@
 // dates and times by their value, everything else by the collation of the user's locale.
 // Whole rows move, the record number included.
 
+#include "base/result.h"
 #include "table/string_grid.h"
 
 #include <QLocale>
@@ -48,7 +49,7 @@ class TableValues;
 // The locale gives the decimal separator of thicknesses and the collation of texts. With the
 // values kept beside this grid, number, date and time columns sort by them and no cell is read
 // as a number again; the order is the same.
-std::optional<QString> sortGrid(StringGrid& grid, int column, SortDirection direction,
+Result<void> sortGrid(StringGrid& grid, int column, SortDirection direction,
                                 int languageIndex, const QLocale& locale = QLocale::system(),
                                 const TableValues* values = nullptr);
 
@@ -61,13 +62,13 @@ void moveRows(StringGrid& grid, const std::vector<int>& order);
 // the index of the row that ends up as data row k. Empty when sortGrid would do nothing. A
 // sort that moves rows also stores every empty cell of the data rows' ColCount as " ". For the
 // date column, times holds the texts of the time column (all rows), the dates' tie-break.
-std::variant<std::vector<int>, QString> sortedRows(std::span<const QString> texts, int fixedRows, int column,
+Result<std::vector<int>> sortedRows(std::span<const QString> texts, int fixedRows, int column,
                                                    SortDirection direction, int languageIndex,
                                                    const QLocale& locale = QLocale::system(),
                                                    std::span<const QString> times = {});
 
 // The same order from the values kept beside a grid, for one of its columns.
-std::variant<std::vector<int>, QString> sortedRows(const TableValues& values, int column, SortDirection direction,
+Result<std::vector<int>> sortedRows(const TableValues& values, int column, SortDirection direction,
                                                    int languageIndex, const QLocale& locale = QLocale::system());
 
 // The quicksort of sortedRows for keys already built: each entry's RowIndex its row, its Key the

@@ -57,6 +57,8 @@ QString Text(MainText id)
 }
 
 const TextPair CommandFailedText{u"Команда не выполнена: %1", u"The command could not be carried out: %1"};
+const TextPair ProgramStoppedText{u"Программа остановлена из-за внутренней ошибки.",
+                                  u"The program stopped because of an internal error."};
 const TextPair CommandOutOfMemoryText{u"Команда не выполнена: не хватило памяти.",
                                       u"The command could not be carried out: there was not enough memory."};
 const TextPair SavedStatusText{u"Сохранено: %1", u"Saved: %1"};

@@ -59,6 +59,8 @@ extern const TextPair UnsavedTableQuestionText;
 // A command that could not be carried out (a window that could not be made, a preview that
 // failed); %1 is what went wrong. And the same when the memory ran out.
 extern const TextPair CommandFailedText;
+// The program stopped by an error that says nothing of itself.
+extern const TextPair ProgramStoppedText;
 extern const TextPair CommandOutOfMemoryText;
 // The status bar under the table: what just happened. %1 is a file's name.
 extern const TextPair SavedStatusText;

@@ -1,5 +1,7 @@
 #include "table/project_file.h"
 
+#include "table/main_window_texts.h"
+#include "table/table_texts.h"
 #include "table/windows1251.h"
 #include "link/byte_order.h"
 
@@ -17,12 +19,9 @@
 
 namespace quilex {
 
-namespace {
+namespace texts = table_texts;
 
-QString pick(int languageIndex, const QString& russian, const QString& english)
-{
-    return languageIndex == 1 ? english : russian;
-}
+namespace {
 
 const std::uint8_t* bytesOf(QByteArrayView bytes, qsizetype offset)
 {
@@ -198,48 +197,24 @@ private:
     bool sharing_ = true;
 };
 
-QString cellName(int languageIndex, qint64 column, qint64 row)
+QString text(const TextPair& pair, int languageIndex)
 {
-    return pick(languageIndex, QStringLiteral("ячейка (%1, %2)"), QStringLiteral("cell (%1, %2)"))
-        .arg(column)
-        .arg(row);
+    return Text(pair, std::uint8_t(languageIndex));
 }
 
-QString fileTooLarge(qint64 size, int languageIndex)
+Failure readFailure(const QString& path, const QString& problem, int languageIndex)
 {
-    return pick(languageIndex, QStringLiteral("файл длиной %1 байт слишком велик"),
-                QStringLiteral("the file is too large (%1 bytes)"))
-        .arg(size);
+    return fail(text(texts::ProjectNotOpened, languageIndex).arg(QDir::toNativeSeparators(path), problem));
 }
 
-QString noConverter(int languageIndex)
+Failure writeFailure(const QString& path, const QString& problem, int languageIndex)
 {
-    return pick(languageIndex, QStringLiteral("в этой сборке Qt нет кодировки Windows-1251"),
-                QStringLiteral("this Qt build has no Windows-1251 conversion"));
+    return fail(text(texts::ProjectNotSaved, languageIndex).arg(QDir::toNativeSeparators(path), problem));
 }
 
-QString readFailure(const QString& path, const QString& problem, int languageIndex)
+Failure tooLarge(const QString& path, int languageIndex)
 {
-    return pick(languageIndex, QStringLiteral("Проект «%1» не открыт: %2. Таблица не изменена."),
-                QStringLiteral("The project \"%1\" was not opened: %2. The table is unchanged."))
-        .arg(QDir::toNativeSeparators(path), problem);
-}
-
-QString writeFailure(const QString& path, const QString& problem, int languageIndex)
-{
-    return pick(languageIndex,
-                QStringLiteral("Проект «%1» не сохранён: %2. Прежний файл с этим именем не изменён."),
-                QStringLiteral("The project \"%1\" was not saved: %2. Any earlier file of that name "
-                               "is left as it was."))
-        .arg(QDir::toNativeSeparators(path), problem);
-}
-
-QString tooLarge(const QString& path, int languageIndex)
-{
-    return writeFailure(path,
-                        pick(languageIndex, QStringLiteral("таблица слишком велика для файла проекта"),
-                             QStringLiteral("the table is too large for a project file")),
-                        languageIndex);
+    return writeFailure(path, text(texts::TableTooLarge, languageIndex), languageIndex);
 }
 
 } // namespace
@@ -281,24 +256,19 @@ QByteArray encodeProject(const StringGrid& grid, const TableLimits& limits)
     return bytes;
 }
 
-std::variant<ProjectColumns, QString> locateColumns(QByteArrayView bytes, int languageIndex)
+Result<ProjectColumns> locateColumns(QByteArrayView bytes, int languageIndex)
 {
     const qsizetype size = bytes.size();
-    if (size < ProjectHeaderSize) {
-        return pick(languageIndex, QStringLiteral("файл длиной %1 байт короче 8-байтного заголовка"),
-                    QStringLiteral("the file is %1 bytes long, shorter than its 8-byte header"))
-            .arg(size);
-    }
+    // Counts that cannot be a table's, or no room for them, say that this is no project file
+    // (or what is left of one): the numbers themselves would tell the user nothing.
+    if (size < ProjectHeaderSize)
+        return fail(text(texts::NotAProjectFile, languageIndex));
     if (size > MaxProjectFileSize)
-        return fileTooLarge(size, languageIndex);
+        return fail(text(texts::FileTooLarge, languageIndex).arg(size));
     const std::int32_t cols = readI32le(bytesOf(bytes, 0));
     const std::int32_t rows = readI32le(bytesOf(bytes, 4));
-    if (cols < 0 || rows < 0) {
-        return pick(languageIndex, QStringLiteral("отрицательное число столбцов или строк (%1 × %2)"),
-                    QStringLiteral("negative column or row count (%1 x %2)"))
-            .arg(cols)
-            .arg(rows);
-    }
+    if (cols < 0 || rows < 0)
+        return fail(text(texts::NotAProjectFile, languageIndex));
     // Every cell takes at least its 4-byte length, which bounds the counts by the file's size
     // before anything is allocated for them. A count of 0 stores no cells, yet the table still
     // gets one row or column for it, and the other count in full: the table is bounded the same
@@ -308,14 +278,8 @@ std::variant<ProjectColumns, QString> locateColumns(QByteArrayView bytes, int la
     const qint64 cellCount = qint64{cols} * rows;
     const qint64 tableCells = qint64{std::max(cols, 1)} * std::max(rows, 1);
     const qint64 room = std::max<qint64>((size - ProjectHeaderSize) / ProjectLengthSize, 1);
-    if (tableCells > room && !(cellCount == 0 && tableCells <= EmptyTableCells)) {
-        return pick(languageIndex,
-                    QStringLiteral("%1 столбцов × %2 строк не помещаются в файл длиной %3 байт"),
-                    QStringLiteral("%1 columns x %2 rows cannot fit in a file of %3 bytes"))
-            .arg(cols)
-            .arg(rows)
-            .arg(size);
-    }
+    if (tableCells > room && !(cellCount == 0 && tableCells <= EmptyTableCells))
+        return fail(text(texts::NotAProjectFile, languageIndex));
 
     ProjectColumns located;
     located.colCount = cols;
@@ -326,28 +290,14 @@ std::variant<ProjectColumns, QString> locateColumns(QByteArrayView bytes, int la
     for (std::int32_t c = 0; c < cols; ++c) {
         located.starts[static_cast<size_t>(c)] = pos;
         for (std::int32_t r = 0; r < rows; ++r) {
-            if (size - pos < ProjectLengthSize) {
-                return pick(languageIndex, QStringLiteral("файл обрывается на ячейке (%1, %2)"),
-                            QStringLiteral("the file ends early, at cell (%1, %2)"))
-                    .arg(c)
-                    .arg(r);
-            }
+            if (size - pos < ProjectLengthSize)
+                return fail(text(texts::FileEndsAtCell, languageIndex).arg(c).arg(r));
             const std::int32_t length = readI32le(data + pos);
             pos += ProjectLengthSize;
-            if (length < 0) {
-                return pick(languageIndex, QStringLiteral("%1 имеет отрицательную длину %2"),
-                            QStringLiteral("%1 has a negative length %2"))
-                    .arg(cellName(languageIndex, c, r))
-                    .arg(length);
-            }
-            if (length > size - pos) {
-                return pick(languageIndex,
-                            QStringLiteral("текст ячейки (%1, %2) длиной %3 байт выходит за конец файла"),
-                            QStringLiteral("the text of cell (%1, %2), %3 bytes long, runs past the end of the file"))
-                    .arg(c)
-                    .arg(r)
-                    .arg(length);
-            }
+            if (length < 0)
+                return fail(text(texts::CellNegativeLength, languageIndex).arg(c).arg(r).arg(length));
+            if (length > size - pos)
+                return fail(text(texts::CellRunsPastEnd, languageIndex).arg(c).arg(r).arg(length));
             pos += length;
         }
     }
@@ -357,12 +307,12 @@ std::variant<ProjectColumns, QString> locateColumns(QByteArrayView bytes, int la
     return located;
 }
 
-std::variant<ProjectCells, QString> locateCells(QByteArrayView bytes, int languageIndex)
+Result<ProjectCells> locateCells(QByteArrayView bytes, int languageIndex)
 {
-    auto columns = locateColumns(bytes, languageIndex);
-    if (auto* problem = std::get_if<QString>(&columns))
-        return std::move(*problem);
-    const ProjectColumns& found = std::get<ProjectColumns>(columns);
+    const auto columns = locateColumns(bytes, languageIndex);
+    if (!columns)
+        return columns.failure();
+    const ProjectColumns& found = *columns;
     ProjectCells located;
     located.colCount = found.colCount;
     located.rowCount = found.rowCount;
@@ -380,13 +330,20 @@ std::variant<ProjectCells, QString> locateCells(QByteArrayView bytes, int langua
 
 namespace {
 
-// The limits after a file's cells, when there are any; what is wrong with them otherwise.
-std::variant<TableLimits, QString> limitsAfter(QByteArrayView bytes, const ProjectColumns& found, int languageIndex)
+// The limits after a file's cells: none when there are none, and none with a warning for the
+// user when their record is damaged. The cells are whole either way and open.
+ProjectExtras extrasAfter(QByteArrayView bytes, const ProjectColumns& found, int languageIndex)
 {
+    ProjectExtras extras;
     const QByteArrayView after = bytes.sliced(found.endOfCells);
     if (!startsLimits(after))
-        return TableLimits{};
-    return decodeLimits(after, languageIndex);
+        return extras;
+    auto limits = decodeLimits(after, languageIndex);
+    if (limits)
+        extras.limits = std::move(*limits);
+    else
+        extras.damage = limits.error();
+    return extras;
 }
 
 } // namespace
@@ -404,30 +361,26 @@ std::vector<QString> columnTexts(QByteArrayView bytes, const ProjectColumns& col
     return texts;
 }
 
-std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& contents, int languageIndex)
+Result<ProjectContents> parseProject(QByteArrayView bytes, int languageIndex)
 {
-    auto located = locateColumns(bytes, languageIndex);
-    if (auto* problem = std::get_if<QString>(&located))
-        return std::move(*problem);
-    const ProjectColumns& found = std::get<ProjectColumns>(located);
-    auto limits = limitsAfter(bytes, found, languageIndex);
-    if (auto* problem = std::get_if<QString>(&limits))
-        return std::move(*problem);
-    std::vector<QString> cells;
-    cells.reserve(static_cast<size_t>(qint64{found.colCount} * found.rowCount));
+    const auto located = locateColumns(bytes, languageIndex);
+    if (!located)
+        return located.failure();
+    const ProjectColumns& found = *located;
+    ProjectContents contents;
+    contents.extras = extrasAfter(bytes, found, languageIndex);
+    contents.cells.reserve(static_cast<size_t>(qint64{found.colCount} * found.rowCount));
     ColumnTexts texts(bytes);
     for (std::int32_t c = 0; c < found.colCount; ++c) {
         texts.startColumn();
         ColumnCells column(bytes, found.starts[static_cast<size_t>(c)], found.starts[static_cast<size_t>(c) + 1]);
         QByteArrayView text;
         while (column.next(text))
-            cells.push_back(texts.text(text));
+            contents.cells.push_back(texts.text(text));
     }
     contents.colCount = found.colCount;
     contents.rowCount = found.rowCount;
-    contents.cells = std::move(cells);
-    contents.limits = std::get<TableLimits>(limits);
-    return std::nullopt;
+    return contents;
 }
 
 void applyProject(ProjectContents&& contents, StringGrid& grid)
@@ -444,17 +397,13 @@ void applyProject(ProjectContents&& contents, StringGrid& grid)
     contents.cells.clear();
 }
 
-std::optional<QString> readProjectBytes(QByteArrayView bytes, StringGrid& grid, int languageIndex, TableLimits* limits)
+Result<ProjectExtras> readProjectBytes(QByteArrayView bytes, StringGrid& grid, int languageIndex)
 {
-    auto located = locateColumns(bytes, languageIndex);
-    if (auto* problem = std::get_if<QString>(&located))
-        return std::move(*problem);
-    const ProjectColumns& found = std::get<ProjectColumns>(located);
-    auto fileLimits = limitsAfter(bytes, found, languageIndex);
-    if (auto* problem = std::get_if<QString>(&fileLimits))
-        return std::move(*problem);
-    if (limits)
-        *limits = std::get<TableLimits>(fileLimits);
+    const auto located = locateColumns(bytes, languageIndex);
+    if (!located)
+        return located.failure();
+    const ProjectColumns& found = *located;
+    ProjectExtras extras = extrasAfter(bytes, found, languageIndex);
 
     StringGrid::UpdateBatch batch(grid);
     grid.setColCount(found.colCount);
@@ -480,14 +429,13 @@ std::optional<QString> readProjectBytes(QByteArrayView bytes, StringGrid& grid, 
             return QString();
         return c < SharingColumns ? texts[static_cast<size_t>(c)].text(text) : decodeCell(text);
     });
-    return std::nullopt;
+    return extras;
 }
 
-std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex,
-                                        const TableLimits& limits)
+Result<void> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits& limits)
 {
     if (!windows1251::available())
-        return writeFailure(path, noConverter(languageIndex), languageIndex);
+        return writeFailure(path, text(texts::NoWindows1251, languageIndex), languageIndex);
     // Never write a file that reading would refuse.
     const qint64 cellCount = qint64{grid.colCount()} * grid.rowCount();
     if (cellCount > (MaxProjectFileSize - ProjectHeaderSize) / ProjectLengthSize)
@@ -495,34 +443,27 @@ std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& p
     return writeProjectBytes(encodeProject(grid, limits), path, languageIndex);
 }
 
-std::optional<QString> writeProjectBytes(const QByteArray& bytes, const QString& path, int languageIndex)
+Result<void> writeProjectBytes(const QByteArray& bytes, const QString& path, int languageIndex)
 {
     if (bytes.size() > MaxProjectFileSize)
         return tooLarge(path, languageIndex);
     return writeProjectPieces(
-        [&bytes](const ProjectSink& sink) -> std::optional<QString> {
+        [&bytes](const ProjectSink& sink) -> Result<void> {
             sink(bytes);
-            return std::nullopt;
+            return done();
         },
         path, languageIndex);
 }
 
-std::optional<QString> writeProjectPieces(const ProjectFill& fill, const QString& path, int languageIndex)
+Result<void> writeProjectPieces(const ProjectFill& fill, const QString& path, int languageIndex)
 {
     // A device, pipe or socket of that name would be replaced by a plain file: refuse it.
     if (const QFileInfo target(path); target.exists() && !target.isFile() && !target.isDir()) {
-        return writeFailure(path,
-                            pick(languageIndex, QStringLiteral("это не обычный файл"),
-                                 QStringLiteral("it is not a regular file")),
-                            languageIndex);
+        return writeFailure(path, text(texts::NotARegularFile, languageIndex), languageIndex);
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        return writeFailure(path,
-                            pick(languageIndex, QStringLiteral("файл не создаётся (%1)"),
-                                 QStringLiteral("the file cannot be created (%1)"))
-                                .arg(file.errorString()),
-                            languageIndex);
+        return writeFailure(path, text(texts::CannotCreateFile, languageIndex).arg(file.errorString()), languageIndex);
     }
     qint64 written = 0;
     bool tooLong = false;
@@ -539,68 +480,59 @@ std::optional<QString> writeProjectPieces(const ProjectFill& fill, const QString
         failed = !piece.isEmpty() && file.write(piece.data(), piece.size()) != piece.size();
         return !failed;
     };
-    const std::optional<QString> problem = fill(sink);
+    const Result<void> filled = fill(sink);
     if (tooLong) {
         file.cancelWriting();
         return tooLarge(path, languageIndex);
     }
-    if (problem && !failed) {
+    if (!filled && !failed) {
         file.cancelWriting();
-        return writeFailure(path, *problem, languageIndex);
+        return writeFailure(path, filled.error(), languageIndex);
     }
     if (failed || !file.commit()) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        return writeFailure(path,
-                            pick(languageIndex, QStringLiteral("ошибка записи (%1)"),
-                                 QStringLiteral("writing failed (%1)"))
-                                .arg(reason),
-                            languageIndex);
+        return writeFailure(path, text(texts::WritingFailed, languageIndex).arg(reason), languageIndex);
     }
-    return std::nullopt;
+    return done();
 }
 
-std::optional<QString> readProjectFile(const QString& path, StringGrid& grid, int languageIndex, TableLimits* limits)
+Result<QByteArray> readWholeFile(const QString& path, int languageIndex)
+{
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return fail(text(texts::NotARegularFile, languageIndex));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(text(texts::CannotOpenFile, languageIndex).arg(file.errorString()));
+    if (file.size() > MaxProjectFileSize)
+        return fail(text(texts::FileTooLarge, languageIndex).arg(file.size()));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(text(texts::ReadingFailed, languageIndex).arg(file.errorString()));
+    return bytes;
+}
+
+Result<ProjectExtras> readProjectFile(const QString& path, StringGrid& grid, int languageIndex)
 {
     if (!windows1251::available())
-        return readFailure(path, noConverter(languageIndex), languageIndex);
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        return readFailure(path,
-                           pick(languageIndex, QStringLiteral("это не обычный файл"),
-                                QStringLiteral("it is not a regular file")),
-                           languageIndex);
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return readFailure(path,
-                           pick(languageIndex, QStringLiteral("файл не открывается (%1)"),
-                                QStringLiteral("the file cannot be opened (%1)"))
-                               .arg(file.errorString()),
-                           languageIndex);
-    }
-    if (file.size() > MaxProjectFileSize)
-        return readFailure(path, fileTooLarge(file.size(), languageIndex), languageIndex);
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        return readFailure(path,
-                           pick(languageIndex, QStringLiteral("ошибка чтения (%1)"),
-                                QStringLiteral("reading failed (%1)"))
-                               .arg(file.errorString()),
-                           languageIndex);
-    }
-    file.close();
-
-    if (auto problem = readProjectBytes(bytes, grid, languageIndex, limits))
-        return readFailure(path, *problem, languageIndex);
-    return std::nullopt;
+        return readFailure(path, text(texts::NoWindows1251, languageIndex), languageIndex);
+    const Result<QByteArray> bytes = readWholeFile(path, languageIndex);
+    if (!bytes)
+        return readFailure(path, bytes.error(), languageIndex);
+    Result<ProjectExtras> read = readProjectBytes(*bytes, grid, languageIndex);
+    if (!read)
+        return readFailure(path, read.error(), languageIndex);
+    if (!read->damage.isEmpty())
+        read->warning = text(texts::LimitsNotRead, languageIndex).arg(QDir::toNativeSeparators(path), read->damage);
+    return read;
 }
 
-std::optional<QString> saveProject(const StringGrid& grid, const QString& path, int languageIndex,
-                                   const TableLimits& limits, TableWriter write)
+Result<void> saveProject(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits& limits,
+                         TableWriter write)
 {
     if (grid.isEmptyTable())
-        return pick(languageIndex, QStringLiteral("Архив не считан!"), QStringLiteral("Archive not read!"));
+        return fail(Text(mainWindowText(MainText::ArchiveNotRead), std::uint8_t(languageIndex)));
     return write(grid, path, languageIndex, limits);
 }
 

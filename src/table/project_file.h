@@ -11,6 +11,7 @@
 // checksum; a reader that knows only the cells never looks there. Other bytes after the cells
 // are not ours and are left alone.
 
+#include "base/result.h"
 #include "table/string_grid.h"
 #include "table/thickness_limits.h"
 #include "link/byte_order.h"
@@ -21,18 +22,25 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
-#include <variant>
 #include <vector>
 
 namespace quilex {
+
+// What a project holds after its cells. Limits whose record is damaged are none, and damage
+// says what is wrong with them: the cells are whole and open all the same, the file is kept as
+// it is, and the user is told (warning, when the whole file was read).
+struct ProjectExtras {
+    TableLimits limits; // none when the file holds none
+    QString damage;
+    QString warning; // the message for the user, naming the file
+};
 
 // A project as read from its bytes, before it replaces a table.
 struct ProjectContents {
     std::int32_t colCount = 0;
     std::int32_t rowCount = 0;
     std::vector<QString> cells; // column by column, as in the file: cells[c * rowCount + r]
-    TableLimits limits;         // none when the file holds none
+    ProjectExtras extras;
 };
 
 // The bytes of the grid's ColCount x RowCount cells, and after them the limits when there are
@@ -62,9 +70,10 @@ struct ProjectCells {
 };
 
 // Checks every count and length of a whole file's bytes against its size and finds its cells;
-// on a problem, returns what is wrong (Russian for languageIndex 0, English for 1). More than
-// MaxProjectFileSize bytes are refused.
-std::variant<ProjectCells, QString> locateCells(QByteArrayView bytes, int languageIndex);
+// on a problem, fails with what is wrong (Russian for languageIndex 0, English for 1): counts
+// that no table of that size could have say that it is no project file or a damaged one. More
+// than MaxProjectFileSize bytes are refused.
+Result<ProjectCells> locateCells(QByteArrayView bytes, int languageIndex);
 
 // The same checks, keeping only where each column's cells begin: a large table needs no span
 // per cell when its columns are read from start to end.
@@ -76,7 +85,7 @@ struct ProjectColumns {
     std::vector<qsizetype> starts;
     qsizetype endOfCells = ProjectHeaderSize;
 };
-std::variant<ProjectColumns, QString> locateColumns(QByteArrayView bytes, int languageIndex);
+Result<ProjectColumns> locateColumns(QByteArrayView bytes, int languageIndex);
 
 // Reads one column's cells in turn. Each length is checked again against the column's end, so
 // bytes that changed since they were located (a file's mapping) can give wrong texts but are
@@ -110,48 +119,49 @@ private:
 // since they were located.
 std::vector<QString> columnTexts(QByteArrayView bytes, const ProjectColumns& columns, int column);
 
-// Checks and decodes a whole file's bytes, the limits after the cells included. On a problem,
-// returns what is wrong (Russian for languageIndex 0, English for 1) and leaves contents
-// untouched: damaged limits refuse the file as damaged cells do. A zero byte in a text ends it.
-std::optional<QString> parseProject(QByteArrayView bytes, ProjectContents& contents, int languageIndex);
+// Checks and decodes a whole file's bytes, the limits after the cells included. On a problem
+// with the cells, fails with what is wrong (Russian for languageIndex 0, English for 1); damaged
+// limits leave the cells whole and say so in contents.extras.damage. A zero byte in a text ends it.
+Result<ProjectContents> parseProject(QByteArrayView bytes, int languageIndex);
 
 // Sets ColCount, then RowCount (so a count of 1 drops a fixed row or column, and a count below
 // 1 becomes 1), then every cell of the file. Cells outside the file's counts keep their texts.
 void applyProject(ProjectContents&& contents, StringGrid& grid);
 
 // parseProject and applyProject in one, the texts going straight into the grid's rows: what
-// opening a file does. On a problem the grid stays as it was. The file's limits go to *limits
-// (none when the file has none), when it is given.
-std::optional<QString> readProjectBytes(QByteArrayView bytes, StringGrid& grid, int languageIndex,
-                                        TableLimits* limits = nullptr);
+// opening a file does. On a problem with the cells the grid stays as it was.
+Result<ProjectExtras> readProjectBytes(QByteArrayView bytes, StringGrid& grid, int languageIndex);
+
+// A file's whole bytes; fails with what is wrong (not a regular file, cannot be opened or read,
+// larger than MaxProjectFileSize).
+Result<QByteArray> readWholeFile(const QString& path, int languageIndex);
 
 // Writes the grid to path through a temporary file that replaces the target only when complete,
-// so a failed write leaves any earlier file as it was. Returns the message to show on failure.
-std::optional<QString> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex,
-                                        const TableLimits& limits = {});
+// so a failed write leaves any earlier file as it was. Fails with the message to show.
+Result<void> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex,
+                              const TableLimits& limits = {});
 // The same for a project's bytes as encodeProject makes them.
-std::optional<QString> writeProjectBytes(const QByteArray& bytes, const QString& path, int languageIndex);
+Result<void> writeProjectBytes(const QByteArray& bytes, const QString& path, int languageIndex);
 // The same for a project made in pieces, so that a large one needs no buffer of its whole size:
 // fill hands them to the sink in order. The sink says false when the bytes could not be written,
-// and fill then stops; fill returns a problem of its own (any text, shown as the reason) to give
-// up. Either way nothing replaces the file.
+// and fill then stops; fill fails with a problem of its own (any text, shown as the reason) to
+// give up. Either way nothing replaces the file.
 using ProjectSink = std::function<bool(QByteArrayView piece)>;
-using ProjectFill = std::function<std::optional<QString>(const ProjectSink& sink)>;
-std::optional<QString> writeProjectPieces(const ProjectFill& fill, const QString& path, int languageIndex);
+using ProjectFill = std::function<Result<void>(const ProjectSink& sink)>;
+Result<void> writeProjectPieces(const ProjectFill& fill, const QString& path, int languageIndex);
 
 // Replaces the grid with the file's table. A file that cannot be read or does not hold a whole,
 // consistent table is refused with a message naming the file and the problem, and the grid
-// stays as it was.
-// The file's limits go to *limits (none when the file has none), when it is given.
-std::optional<QString> readProjectFile(const QString& path, StringGrid& grid, int languageIndex,
-                                       TableLimits* limits = nullptr);
+// stays as it was. The file's limits come back with the cells; damaged ones are none, and the
+// warning for the user names the file and what is wrong with them.
+Result<ProjectExtras> readProjectFile(const QString& path, StringGrid& grid, int languageIndex);
 
 // The save command after its dialog: an empty table (cell (0, 1) empty) is refused with
 // "Архив не считан!" / "Archive not read!" and nothing is written; otherwise write, which is
 // writeProjectFile unless the dialog chose another type.
-using TableWriter = std::optional<QString> (*)(const StringGrid& grid, const QString& path, int languageIndex,
-                                               const TableLimits& limits);
-std::optional<QString> saveProject(const StringGrid& grid, const QString& path, int languageIndex,
-                                   const TableLimits& limits = {}, TableWriter write = writeProjectFile);
+using TableWriter = Result<void> (*)(const StringGrid& grid, const QString& path, int languageIndex,
+                                     const TableLimits& limits);
+Result<void> saveProject(const StringGrid& grid, const QString& path, int languageIndex,
+                         const TableLimits& limits = {}, TableWriter write = writeProjectFile);
 
 } // namespace quilex

@@ -72,7 +72,7 @@ std::optional<ProjectSort> ProjectSort::prepare(QByteArrayView bytes, int column
     if (!windows1251::available())
         return std::nullopt;
     auto located = locateColumns(bytes, languageIndex);
-    auto* columns = std::get_if<ProjectColumns>(&located);
+    ProjectColumns* columns = located ? &*located : nullptr;
     // A count of 0 gives the table a row or column the file does not hold: left to the long way.
     if (!columns || columns->colCount < 1 || columns->rowCount < 1 || column < 0 || column >= columns->colCount)
         return std::nullopt;
@@ -147,12 +147,11 @@ std::optional<ProjectSort> ProjectSort::prepare(QByteArrayView bytes, int column
                 timeColumn >= 0 ? columnTexts(bytes, *columns, timeColumn) : std::vector<QString>{};
             if (texts.size() != static_cast<size_t>(rows) || (timeColumn >= 0 && times.size() != texts.size()))
                 return std::nullopt;
-            auto sorted = sortedRows(texts, fixed, column, direction, languageIndex, locale, times);
-            const auto* order = std::get_if<std::vector<int>>(&sorted);
-            if (!order)
+            const auto sorted = sortedRows(texts, fixed, column, direction, languageIndex, locale, times);
+            if (!sorted)
                 return std::nullopt;
-            sort.order_.reserve(order->size());
-            for (const int r : *order)
+            sort.order_.reserve(sorted->size());
+            for (const int r : *sorted)
                 sort.order_.push_back({r, 0});
         }
     }
@@ -162,15 +161,15 @@ std::optional<ProjectSort> ProjectSort::prepare(QByteArrayView bytes, int column
     const QByteArrayView after = bytes.sliced(columns->endOfCells);
     if (startsLimits(after)) {
         auto limits = decodeLimits(after, languageIndex);
-        if (std::holds_alternative<QString>(limits))
+        if (!limits)
             return std::nullopt;
-        sort.limits_ = encodeLimits(std::get<TableLimits>(limits));
+        sort.limits_ = encodeLimits(*limits);
     }
     sort.columns_ = std::move(*columns);
     return sort;
 }
 
-std::optional<QString> ProjectSort::write(const ProjectSink& sink, int languageIndex) const
+Result<void> ProjectSort::write(const ProjectSink& sink, int languageIndex) const
 {
     // Column by column, each data row's cells taken from the row the sort puts there; a sort
     // that moves rows leaves no data cell empty but stores a single space. The pieces are small
@@ -197,14 +196,14 @@ std::optional<QString> ProjectSort::write(const ProjectSink& sink, int languageI
     std::vector<std::uint32_t> at;
     for (int c = 0; c < cols; ++c) {
         if (!cellsOfColumn(bytes_, columns_, c, at))
-            return Text(BytesChanged, static_cast<std::uint8_t>(languageIndex));
+            return fail(Text(BytesChanged, static_cast<std::uint8_t>(languageIndex)));
         for (size_t r = 0; r < rows; ++r) {
             const bool moved = moves && r >= fixed;
             const size_t from = moved ? static_cast<size_t>(order_[r - fixed].RowIndex) : r;
             const size_t start = at[from] + ProjectLengthSize;
             size_t length = at[from + 1] - start;
             if (used + ProjectLengthSize + std::max<size_t>(length, 1) > PieceSize && !flush())
-                return QString();
+                return fail(QString()); // the sink said why
             std::uint8_t* out = piece.get() + used;
             if (moved && length == 0) {
                 writeI32le(out, 1);
@@ -217,7 +216,7 @@ std::optional<QString> ProjectSort::write(const ProjectSink& sink, int languageI
             if (length > PieceSize - used) {
                 // Longer than a piece: straight from where it lies.
                 if (!flush() || !sink(QByteArrayView(in + start, static_cast<qsizetype>(length))))
-                    return QString();
+                    return fail(QString()); // the sink said why
                 continue;
             }
             if (length <= Slack && start + Slack <= inSize)
@@ -228,8 +227,8 @@ std::optional<QString> ProjectSort::write(const ProjectSink& sink, int languageI
         }
     }
     if (!flush() || (!limits_.isEmpty() && !sink(limits_)))
-        return QString();
-    return std::nullopt;
+        return fail(QString()); // the sink said why
+    return done();
 }
 
 std::optional<QByteArray> sortedProjectBytes(QByteArrayView bytes, int column, SortDirection before,
@@ -240,7 +239,7 @@ std::optional<QByteArray> sortedProjectBytes(QByteArrayView bytes, int column, S
         return std::nullopt;
     QByteArray out;
     out.reserve(bytes.size());
-    if (sort->write([&out](QByteArrayView piece) {
+    if (!sort->write([&out](QByteArrayView piece) {
             out.append(piece);
             return true;
         }, languageIndex))

@@ -31,7 +31,7 @@ public:
     // Hands the sorted project to sink in pieces, in order; stops when the sink says false. The
     // bytes are read a second time here, and bytes that changed meanwhile (a file's mapping
     // written to by another program) are refused with a message instead of being read past.
-    std::optional<QString> write(const ProjectSink& sink, int languageIndex) const;
+    Result<void> write(const ProjectSink& sink, int languageIndex) const;
 
 private:
     ProjectSort() = default;

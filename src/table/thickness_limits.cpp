@@ -1,12 +1,15 @@
 #include "table/thickness_limits.h"
 
 #include "table/cell_values.h"
+#include "table/table_texts.h"
 #include "link/byte_order.h"
 #include "link/crc16.h"
 
 #include <cstring>
 
 namespace quilex {
+
+namespace texts = table_texts;
 
 namespace {
 
@@ -22,10 +25,6 @@ std::int32_t readI32(QByteArrayView bytes, qsizetype at)
     return readI32le(reinterpret_cast<const std::uint8_t*>(bytes.data()) + at);
 }
 
-QString pick(int languageIndex, const QString& russian, const QString& english)
-{
-    return languageIndex == 1 ? english : russian;
-}
 
 } // namespace
 
@@ -93,30 +92,27 @@ bool startsLimits(QByteArrayView afterCells)
     return afterCells.size() >= 4 && std::memcmp(afterCells.data(), LimitsMagic, 4) == 0;
 }
 
-std::variant<TableLimits, QString> decodeLimits(QByteArrayView trailer, int languageIndex)
+Result<TableLimits> decodeLimits(QByteArrayView trailer, int languageIndex)
 {
-    const auto damaged = [&](const QString& russian, const QString& english) {
-        return pick(languageIndex, QStringLiteral("пределы толщины в конце файла повреждены: ") + russian,
-                    QStringLiteral("the thickness limits at the end of the file are damaged: ") + english);
+    const auto damaged = [&](const QString& what) {
+        return fail(Text(texts::LimitsDamaged, std::uint8_t(languageIndex)).arg(what));
     };
+    const auto says = [&](const TextPair& pair) { return Text(pair, std::uint8_t(languageIndex)); };
     if (trailer.size() < LimitsHeaderSize + 4 + 2)
-        return damaged(QStringLiteral("запись обрывается"), QStringLiteral("the record ends early"));
+        return damaged(says(texts::LimitsRecordEndsEarly));
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(trailer.data());
     const std::uint16_t version = readU16le(bytes + 4);
     if (version != LimitsVersion)
-        return damaged(QStringLiteral("неизвестная версия %1").arg(version),
-                       QStringLiteral("unknown version %1").arg(version));
+        return damaged(says(texts::LimitsUnknownVersion).arg(version));
     const std::int32_t payload = readI32(trailer, 6);
     if (payload < 4 || qsizetype(payload) != trailer.size() - LimitsHeaderSize - 2)
-        return damaged(QStringLiteral("длина %1 не совпадает с концом файла").arg(payload),
-                       QStringLiteral("the length %1 does not match the end of the file").arg(payload));
+        return damaged(says(texts::LimitsLengthMismatch).arg(payload));
     const std::uint32_t count = readU32le(bytes + LimitsHeaderSize);
     if (qint64(count) * LimitsEntrySize != payload - 4)
-        return damaged(QStringLiteral("%1 записей не помещаются в длину %2").arg(count).arg(payload),
-                       QStringLiteral("%1 entries do not fit a length of %2").arg(count).arg(payload));
+        return damaged(says(texts::LimitsEntriesDoNotFit).arg(count).arg(payload));
     const qsizetype checked = LimitsHeaderSize + payload;
     if (Crc16(bytes, static_cast<std::size_t>(checked)) != readU16le(bytes + checked))
-        return damaged(QStringLiteral("контрольная сумма не сходится"), QStringLiteral("the checksum is wrong"));
+        return damaged(says(texts::LimitsWrongChecksum));
     TableLimits limits;
     for (std::uint32_t i = 0; i < count; ++i) {
         const qsizetype at = LimitsHeaderSize + 4 + qsizetype(i) * LimitsEntrySize;
@@ -124,8 +120,7 @@ std::variant<TableLimits, QString> decodeLimits(QByteArrayView trailer, int lang
         const std::int32_t nominal = readI32(trailer, at + 4);
         const std::int32_t minimum = readI32(trailer, at + 8);
         if (series < -1 || nominal < -1 || minimum < -1)
-            return damaged(QStringLiteral("запись %1 не имеет смысла").arg(i + 1),
-                           QStringLiteral("entry %1 makes no sense").arg(i + 1));
+            return damaged(says(texts::LimitsEntryMakesNoSense).arg(i + 1));
         ThicknessLimits l;
         if (nominal >= 0)
             l.nominal = nominal;

@@ -14,6 +14,8 @@
 //
 // A project without limits has no trailer and is written exactly as it always was.
 
+#include "base/result.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -54,7 +56,7 @@ bool startsLimits(QByteArrayView afterCells);
 // Reads the trailer (the bytes after the last cell, which startsLimits accepted); a damaged one
 // (another version, a length or count that does not fit, a wrong checksum) is refused with what
 // is wrong (Russian for languageIndex 0, English for 1).
-std::variant<TableLimits, QString> decodeLimits(QByteArrayView trailer, int languageIndex);
+Result<TableLimits> decodeLimits(QByteArrayView trailer, int languageIndex);
 
 // A limit as the user writes it ("12,5", "12.50"): hundredths of a millimetre, from 0 up.
 std::optional<std::int32_t> limitFromText(const QString& text);

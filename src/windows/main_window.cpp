@@ -14,6 +14,7 @@
 #include "windows/chart_window.h"
 #include "windows/statistics_window.h"
 #include "windows/text_fit.h"
+#include "windows/window_texts.h"
 #include "windows/material_settings.h"
 #include "windows/screenshot_window.h"
 
@@ -46,14 +47,30 @@ const QString TextTableTypes = QStringLiteral("|Comma-separated text|*.csv|Tab-s
 const QString ProjectSaveFilter = QStringLiteral("Quilex-A Project|*.qlx|All Files|*.*") + TextTableTypes;
 const QString ProjectOpenFilter = QStringLiteral("Quilex-A|*.qlx|All Files|*.*") + TextTableTypes;
 
-// The table format of a name the project dialogs returned: a text table by its ending, else a
-// project file, whatever the name says.
-const TableFormat& projectDialogFormat(const QString& path)
+// The format the save dialog's chosen type names: a text table for its type, else a project
+// file ("All Files" included), whatever the name's ending says. Opening looks at the bytes.
+const TableFormat& savedFormat(const QString& type)
+{
+    for (const TableFormat& format : tableFormats())
+        if (format.read && format.write && type == QLatin1String(format.name))
+            return format;
+    return *tableFormatById("qlx");
+}
+
+// The format a name given to the open dialog says: a text table by its ending, else a project.
+const TableFormat& openedFormat(const QString& path)
 {
     const TableFormat* format = tableFormatFor(path);
     if (format && format->read && format->write)
         return *format;
     return *tableFormatById("qlx");
+}
+
+// The description of a Qt filter "Description (*.x)".
+QString typeOfFilter(const QString& filter)
+{
+    const qsizetype open = filter.lastIndexOf(QLatin1String(" ("));
+    return open < 0 ? filter : filter.left(open);
 }
 const QString InitialProjectName = QStringLiteral("Arhive.qlx");
 
@@ -71,18 +88,24 @@ QString qtFilter(const QString& pairs)
     return filters.join(QLatin1String(";;"));
 }
 
-QString runOpenDialog(QWidget* parent, const QString& initialName, const QString& filter)
+TForm1::FileChoice chosenFile(QFileDialog& dialog)
+{
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return {dialog.selectedFiles().front(), typeOfFilter(dialog.selectedNameFilter())};
+}
+
+TForm1::FileChoice runOpenDialog(QWidget* parent, const QString& initialName, const QString& filter)
 {
     QFileDialog dialog(parent, QString(), QString(), qtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // The dialog closes on a name whether or not such a file exists.
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.selectFile(initialName);
-    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
-                                                                                 : QString();
+    return chosenFile(dialog);
 }
 
-QString runSaveDialog(QWidget* parent, const QString& initialName, const QString& filter)
+TForm1::FileChoice runSaveDialog(QWidget* parent, const QString& initialName, const QString& filter)
 {
     QFileDialog dialog(parent, QString(), QString(), qtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -91,8 +114,7 @@ QString runSaveDialog(QWidget* parent, const QString& initialName, const QString
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setDefaultSuffix(QString());
     dialog.selectFile(initialName);
-    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
-                                                                                 : QString();
+    return chosenFile(dialog);
 }
 
 
@@ -492,6 +514,12 @@ void TForm1::showError(const QString& text)
     box.exec();
 }
 
+void TForm1::showWarning(const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, Text(window_texts::WarningCaption), text, QMessageBox::Ok);
+    box.exec();
+}
+
 void TForm1::runCommand(const std::function<void()>& command)
 {
     try {
@@ -561,13 +589,15 @@ void TForm1::noteFolderOf(const QString& path)
 
 void TForm1::Save2Click()
 {
-    const QString path = saveProjectDialog(this, inLastFolder(saveFileName_), ProjectSaveFilter);
+    const FileChoice chosen = saveProjectDialog(this, inLastFolder(saveFileName_), ProjectSaveFilter);
+    const QString& path = chosen.path;
     if (path.isEmpty())
         return;
     saveFileName_ = path;
     noteFolderOf(path);
-    if (auto failed = saveProject(ArchiveTable, path, languageIndex(), limits_, projectDialogFormat(path).write)) {
-        showError(*failed);
+    if (const auto saved = saveProject(ArchiveTable, path, languageIndex(), limits_, savedFormat(chosen.type).write);
+        !saved) {
+        showError(saved.error());
         return;
     }
     projectFile_ = path;
@@ -583,24 +613,26 @@ void TForm1::Action1Execute(bool fromMenu)
     if (fromMenu && !unsavedTableSettled())
         return;
     if (fromMenu) {
-        path = openProjectDialog(this, inLastFolder(openFileName_), ProjectOpenFilter);
+        path = openProjectDialog(this, inLastFolder(openFileName_), ProjectOpenFilter).path;
         if (path.isEmpty())
             return;
         openFileName_ = path;
         noteFolderOf(path);
     }
-    TableLimits limits;
-    if (auto failed = projectDialogFormat(path).read(path, ArchiveTable, languageIndex(), &limits)) {
-        showError(*failed);
+    const auto read = readTableFile(path, openedFormat(path), ArchiveTable, languageIndex());
+    if (!read) {
+        showError(read.error());
         return;
     }
-    setLimits(limits);
+    setLimits(read->limits);
     projectFile_ = path;
     StringGrid1->horizontalHeader()->setSortIndicatorShown(false);
     setWindowModified(false);
     updateCaption();
     const QString name = QFileInfo(path).fileName();
     setStatus([name] { return Text(OpenedStatusText).arg(name); });
+    if (!read->warning.isEmpty())
+        showWarning(read->warning);
 }
 
 void TForm1::openFromCommandLine(const QStringList& arguments)

@@ -37,10 +37,21 @@ public:
     ~TForm1() override;
 
     // The file dialogs, replaceable so that tests can answer them. Each gets the dialog's
-    // initial file name and its filter, and returns the chosen path or an empty one.
+    // initial file name and its filter, and returns the chosen path or an empty one; the
+    // project dialogs also the type chosen in them ("Comma-separated text", "All Files"), which
+    // decides what a table is saved as whatever the name's ending.
+    struct FileChoice {
+        FileChoice(QString chosenPath = {}, QString chosenType = {})
+            : path(std::move(chosenPath)), type(std::move(chosenType))
+        {
+        }
+        QString path;
+        QString type;
+    };
+    using TypedFileDialog = std::function<FileChoice(QWidget* parent, const QString& initialName, const QString& filter)>;
     using FileDialog = std::function<QString(QWidget* parent, const QString& initialName, const QString& filter)>;
-    FileDialog openProjectDialog;
-    FileDialog saveProjectDialog;
+    TypedFileDialog openProjectDialog;
+    TypedFileDialog saveProjectDialog;
     FileDialog saveSpreadsheetDialog;
 
     // The start: the project named by the command line, its arguments joined by single
@@ -139,6 +150,8 @@ private:
     void FormCreate();
     void switchLanguage(std::uint8_t language);
     void showError(const QString& text);
+    // A warning box: what was done, and what could not be (limits left behind when opening).
+    void showWarning(const QString& text);
     // Runs a command that opens a window or a preview; whatever it throws is shown to the user
     // in an error box, and the program goes on.
     void runCommand(const std::function<void()>& command);

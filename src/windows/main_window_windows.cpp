@@ -68,13 +68,14 @@ void TForm1::Save1Click()
         return;
     spreadsheetFileName_ = path;
     noteFolderOf(path);
-    if (auto refused = spreadsheetTableCheck(ArchiveTable)) {
-        showError(*refused);
+    if (const auto checked = spreadsheetTableCheck(ArchiveTable); !checked) {
+        showError(checked.error());
         return;
     }
-    if (auto failed = ExportToSpreadsheet(ArchiveTable, path, Text(MainText::ArchiveTitle), QLocale::system(), nullptr,
-                                          limits_, -1, &tableValues_)) {
-        showError(*failed);
+    if (const auto written = ExportToSpreadsheet(ArchiveTable, path, Text(MainText::ArchiveTitle), QLocale::system(),
+                                                 limits_, -1, &tableValues_);
+        !written) {
+        showError(written.error());
         return;
     }
     const QString name = QFileInfo(path).fileName();

@@ -12,6 +12,7 @@ const TextPair MaterialsHeaderSpeed{u"Скорость звука, м/с", u"Spe
 const TextPair MaterialsLoadButton{u"Загрузить в прибор", u"Load into the device"}; // Button1
 const TextPair DigitsOnlyMessage{u"Вводить только цифры!", u"Enter only the numbers"}; // warning text
 const TextPair DigitsOnlyCaption{u"Предупреждение", u"Warning"}; // warning caption
+const TextPair WarningCaption{u"Предупреждение", u"Warning"};
 const TextPair UnloadedEditsQuestion{
     u"Изменённые названия и скорости звука не загружены в прибор. Загрузить их перед закрытием окна?",
     u"The changed names and speeds of sound have not been loaded into the gauge. Load them before closing the window?"};

@@ -15,6 +15,8 @@ extern const TextPair MaterialsHeaderSpeed;
 extern const TextPair MaterialsLoadButton;
 extern const TextPair DigitsOnlyMessage;
 extern const TextPair DigitsOnlyCaption;
+// The main window's warnings: something was done, and something else could not be.
+extern const TextPair WarningCaption;
 // The question when the dialog is closed with edits that were never loaded into the gauge
 // (captioned as the window, its first answer the load button's text).
 extern const TextPair UnloadedEditsQuestion;

@@ -21,7 +21,7 @@ using quilex::test::TempDir;
 
 namespace {
 
-struct Result {
+struct CliRun {
     int exitCode = -1;
     QByteArray out;
     QByteArray err;
@@ -41,7 +41,7 @@ protected:
     }
     std::string devices() const { return dir.file("devices"); }
 
-    Result run(const QStringList& args, const QString& simFaults = {}, bool usb = true)
+    CliRun run(const QStringList& args, const QString& simFaults = {}, bool usb = true)
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -91,11 +91,11 @@ protected:
 
 TEST_F(Cli, HelpAndUsage)
 {
-    const Result overview = run({"--help"});
+    const CliRun overview = run({"--help"});
     EXPECT_EQ(overview.exitCode, 0);
     for (const char* command : {"devices", "archive", "materials", "screenshot", "convert"}) {
         EXPECT_TRUE(overview.out.contains(command)) << command;
-        const Result help = run({command, "--help"});
+        const CliRun help = run({command, "--help"});
         EXPECT_EQ(help.exitCode, 0) << command;
         EXPECT_TRUE(help.out.startsWith(QByteArray("Usage: quilex-cli ") + command)) << command;
     }
@@ -110,16 +110,16 @@ TEST_F(Cli, HelpAndUsage)
 
 TEST_F(Cli, DevicesOnEachTransportAndWithoutAGauge)
 {
-    const Result usb = run({"devices"});
+    const CliRun usb = run({"devices"});
     EXPECT_EQ(usb.exitCode, 0);
     EXPECT_TRUE(usb.out.contains("A gauge is reachable through libusb.")) << usb.out.constData();
 
-    const Result none = run({"devices"}, {}, false);
+    const CliRun none = run({"devices"}, {}, false);
     EXPECT_EQ(none.exitCode, 2);
     EXPECT_TRUE(none.out.contains("No gauge is reachable")) << none.out.constData();
 
     startPipes();
-    const Result pipes = run({"devices"}, {}, false);
+    const CliRun pipes = run({"devices"}, {}, false);
     EXPECT_EQ(pipes.exitCode, 0);
     EXPECT_TRUE(pipes.out.contains("A gauge is reachable through its driver.")) << pipes.out.constData();
     EXPECT_TRUE(pipes.out.contains("/gauge")) << pipes.out.constData();
@@ -127,7 +127,7 @@ TEST_F(Cli, DevicesOnEachTransportAndWithoutAGauge)
 
 TEST_F(Cli, ArchiveOnEachTransport)
 {
-    const Result usb = run({"archive", "--lang", "en"}, "records=5");
+    const CliRun usb = run({"archive", "--lang", "en"}, "records=5");
     ASSERT_EQ(usb.exitCode, 0) << usb.err.constData();
     const auto rows = lines(usb.out);
     ASSERT_EQ(rows.size(), 6);
@@ -136,7 +136,7 @@ TEST_F(Cli, ArchiveOnEachTransport)
     EXPECT_EQ(rows[1].split('\t').size(), 8);
 
     startPipes();
-    const Result pipes = run({"archive"}, {}, false);
+    const CliRun pipes = run({"archive"}, {}, false);
     ASSERT_EQ(pipes.exitCode, 0) << pipes.err.constData();
     EXPECT_TRUE(lines(pipes.out)[0].startsWith("№\tМатериал\t"));
     EXPECT_GT(lines(pipes.out).size(), 100); // the demo gauge keeps a few hundred measurements
@@ -144,16 +144,16 @@ TEST_F(Cli, ArchiveOnEachTransport)
 
 TEST_F(Cli, ArchiveFailures)
 {
-    const Result none = run({"archive", "--wait", "1"}, {}, false);
+    const CliRun none = run({"archive", "--wait", "1"}, {}, false);
     EXPECT_EQ(none.exitCode, 2);
     EXPECT_TRUE(none.out.isEmpty());
     EXPECT_FALSE(none.err.isEmpty());
 
-    const Result bad = run({"archive"}, "bad_crc=params");
+    const CliRun bad = run({"archive"}, "bad_crc=params");
     EXPECT_EQ(bad.exitCode, 3);
     EXPECT_TRUE(bad.err.contains("Ошибка контрольной суммы")) << bad.err.constData();
 
-    const Result unwritable = run({"archive", "-o", QString::fromStdString(dir.file("no/such/dir/a.tsv"))}, "records=2");
+    const CliRun unwritable = run({"archive", "-o", QString::fromStdString(dir.file("no/such/dir/a.tsv"))}, "records=2");
     EXPECT_EQ(unwritable.exitCode, 4);
 }
 
@@ -196,7 +196,7 @@ TEST_F(Cli, ExitStatusesAgainstABadGauge)
         }
         QElapsedTimer clock;
         clock.start();
-        const Result r = run(c.args, c.faults);
+        const CliRun r = run(c.args, c.faults);
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err.constData();
         EXPECT_TRUE(r.err.contains(c.says)) << r.err.constData();
         EXPECT_LT(clock.elapsed(), 8000); // given up about --wait seconds after the last answer
@@ -208,18 +208,18 @@ TEST_F(Cli, ExitStatusesAgainstABadGauge)
 
 TEST_F(Cli, DevicesTellsAGaugeOnTheBusFromOneThatCanBeOpened)
 {
-    const Result denied = run({"devices"}, "open_denied");
+    const CliRun denied = run({"devices"}, "open_denied");
     EXPECT_EQ(denied.exitCode, 2);
     EXPECT_TRUE(denied.out.contains("A gauge (USB 03EB:0201) is on the bus but cannot be opened (Permission denied)"))
         << denied.out.constData();
     EXPECT_TRUE(denied.out.contains("60-quilex.rules")) << denied.out.constData();
     EXPECT_TRUE(denied.out.contains("No gauge is reachable")) << denied.out.constData();
 
-    const Result busy = run({"devices"}, "claim_busy");
+    const CliRun busy = run({"devices"}, "claim_busy");
     EXPECT_EQ(busy.exitCode, 2);
     EXPECT_TRUE(busy.out.contains("cannot be claimed (Device or resource busy)")) << busy.out.constData();
 
-    const Result fine = run({"devices"});
+    const CliRun fine = run({"devices"});
     EXPECT_TRUE(fine.out.contains("A gauge (USB 03EB:0201) is on the bus and can be opened.")) << fine.out.constData();
 }
 
@@ -244,7 +244,7 @@ TEST_F(Cli, ArchiveIntoFilesAndConvertRoundTrips)
     EXPECT_TRUE(csvText.startsWith("№,Материал,\"Скорость звука, м/с\",\"Толщина, мм\","));
     EXPECT_TRUE(csvText.endsWith("\r\n"));
 
-    const Result toStdout = run({"convert", qlx, "-"});
+    const CliRun toStdout = run({"convert", qlx, "-"});
     EXPECT_EQ(lines(toStdout.out), tsvLines);
 }
 
@@ -255,13 +255,13 @@ TEST_F(Cli, ConvertSorts)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("№\tMaterial\tSpeed\tThickness\n1\tb\t5920\t12.34\n2\ta\t5920\t9.50\n3\tc\t5920\t100.00\n");
     file.close();
-    const Result ascending = run({"convert", in, "-", "--sort", "3"});
+    const CliRun ascending = run({"convert", in, "-", "--sort", "3"});
     ASSERT_EQ(ascending.exitCode, 0) << ascending.err.constData();
     const auto up = lines(ascending.out);
     ASSERT_EQ(up.size(), 4);
     EXPECT_TRUE(up[1].startsWith("2\t") && up[2].startsWith("1\t") && up[3].startsWith("3\t"));
 
-    const Result descending = run({"convert", in, "-", "--sort", "1:desc"});
+    const CliRun descending = run({"convert", in, "-", "--sort", "1:desc"});
     const auto down = lines(descending.out);
     ASSERT_EQ(down.size(), 4);
     EXPECT_TRUE(down[1].startsWith("3\t") && down[3].startsWith("2\t"));
@@ -270,7 +270,7 @@ TEST_F(Cli, ConvertSorts)
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
     bad.write("№\tMaterial\tSpeed\n1\ta\tNAN\n2\tb\t5\n");
     bad.close();
-    const Result failed = run({"convert", bad.fileName(), "-", "--sort", "2"});
+    const CliRun failed = run({"convert", bad.fileName(), "-", "--sort", "2"});
     EXPECT_EQ(failed.exitCode, 4);
     EXPECT_TRUE(failed.out.isEmpty());
     EXPECT_EQ(run({"convert", in, "-", "--sort", "9"}).exitCode, 1);
@@ -286,7 +286,7 @@ TEST_F(Cli, ConvertSorts)
     EXPECT_EQ(lines(run({"convert", sorted, "-"}).out), down);
     const QString badProject = QString::fromStdString(dir.file("bad.qlx"));
     ASSERT_EQ(run({"convert", bad.fileName(), badProject}).exitCode, 0);
-    const Result badSort = run({"convert", badProject, QString::fromStdString(dir.file("never.qlx")), "--sort", "2"});
+    const CliRun badSort = run({"convert", badProject, QString::fromStdString(dir.file("never.qlx")), "--sort", "2"});
     EXPECT_EQ(badSort.exitCode, 4);
     EXPECT_TRUE(badSort.err.contains("NAN")) << badSort.err.constData();
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.file("never.qlx"))));
@@ -301,7 +301,7 @@ TEST_F(Cli, MaterialsReadAndWrite)
     // The pipe face is one process for the whole test, so the gauge keeps what is written.
     startPipes();
     const QString table = QString::fromStdString(dir.file("materials.tsv"));
-    const Result read = run({"materials", "-o", table, "--lang", "en"}, {}, false);
+    const CliRun read = run({"materials", "-o", table, "--lang", "en"}, {}, false);
     ASSERT_EQ(read.exitCode, 0) << read.err.constData();
     QFile file(table);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -315,19 +315,19 @@ TEST_F(Cli, MaterialsReadAndWrite)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(rows.join('\n') + '\n');
     file.close();
-    const Result write = run({"materials", "--write", table, "--lang", "en"}, {}, false);
+    const CliRun write = run({"materials", "--write", table, "--lang", "en"}, {}, false);
     ASSERT_EQ(write.exitCode, 0) << write.err.constData();
-    const Result back = run({"materials", "--lang", "en"}, {}, false);
+    const CliRun back = run({"materials", "--lang", "en"}, {}, false);
     EXPECT_EQ(lines(back.out).value(5), "5\tgrey iron\t4650");
     // The Russian name of that material stayed as the gauge had it.
-    const Result russian = run({"materials"}, {}, false);
+    const CliRun russian = run({"materials"}, {}, false);
     EXPECT_EQ(lines(russian.out).value(5), "5\tчугун\t4650");
 
     rows[7] = "7\tsteel 2\tfast";
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(rows.join('\n') + '\n');
     file.close();
-    const Result refused = run({"materials", "--write", table, "--lang", "en"}, {}, false);
+    const CliRun refused = run({"materials", "--write", table, "--lang", "en"}, {}, false);
     EXPECT_EQ(refused.exitCode, 4);
     EXPECT_TRUE(refused.err.contains("7")) << refused.err.constData();
 }
@@ -336,7 +336,7 @@ TEST_F(Cli, ScreenshotAsPngAndBmp)
 {
     for (const char* name : {"screen.png", "screen.bmp"}) {
         const QString path = QString::fromStdString(dir.file(name));
-        const Result shot = run({"screenshot", "-o", path});
+        const CliRun shot = run({"screenshot", "-o", path});
         ASSERT_EQ(shot.exitCode, 0) << shot.err.constData();
         QImage image(path);
         ASSERT_FALSE(image.isNull()) << name;
@@ -354,7 +354,7 @@ TEST_F(Cli, StatsChartAndLimitsThroughConvert)
     const QString qlx = QString::fromStdString(dir.file("archive.qlx"));
     ASSERT_EQ(run({"archive", "-o", qlx}, "records=40").exitCode, 0);
 
-    const Result plain = run({"stats", qlx, "--lang", "en"});
+    const CliRun plain = run({"stats", qlx, "--lang", "en"});
     ASSERT_EQ(plain.exitCode, 0) << plain.err.constData();
     const auto rows = lines(plain.out);
     ASSERT_GE(rows.size(), 3);
@@ -362,7 +362,7 @@ TEST_F(Cli, StatsChartAndLimitsThroughConvert)
                        "Std. deviation, mm\tRange, mm");
     EXPECT_TRUE(rows.back().startsWith("All\t40\t")) << rows.back().constData();
 
-    const Result limited = run({"stats", qlx, "--min", "12.25", "--nominal", "12,5"});
+    const CliRun limited = run({"stats", qlx, "--min", "12.25", "--nominal", "12,5"});
     ASSERT_EQ(limited.exitCode, 0) << limited.err.constData();
     const auto withLimits = lines(limited.out);
     EXPECT_TRUE(withLimits[0].endsWith("\tНиже минимума\tОстаток стенки, %")) << withLimits[0].constData();
@@ -373,24 +373,24 @@ TEST_F(Cli, StatsChartAndLimitsThroughConvert)
     // A project with limits: the table and its limits go on to another project (the byte sort
     // and the long way alike), and stats takes them unless an option replaces them.
     StringGrid table;
-    ASSERT_FALSE(readProjectFile(qlx, table, 0));
+    ASSERT_TRUE(readProjectFile(qlx, table, 0).ok());
     TableLimits limits;
     limits.table = {1250, 1225};
-    ASSERT_FALSE(writeProjectFile(table, qlx, 0, limits));
+    ASSERT_TRUE(writeProjectFile(table, qlx, 0, limits).ok());
     for (const QStringList& extra : {QStringList{}, QStringList{"--sort", "3"}}) {
         const QString copy = QString::fromStdString(dir.file("copy.qlx"));
         ASSERT_EQ(run(QStringList{"convert", qlx, copy} + extra).exitCode, 0);
         StringGrid copied;
-        TableLimits kept;
-        ASSERT_FALSE(readProjectFile(copy, copied, 0, &kept));
-        EXPECT_EQ(kept, limits) << extra.join(' ').toStdString();
+        const auto kept = readProjectFile(copy, copied, 0);
+        ASSERT_TRUE(kept.ok());
+        EXPECT_EQ(kept->limits, limits) << extra.join(' ').toStdString();
     }
     EXPECT_EQ(lines(run({"stats", qlx}).out).back(), withLimits.back());
     EXPECT_NE(lines(run({"stats", qlx, "--min", "1"}).out).back(), withLimits.back());
 
     for (const char* name : {"chart.png", "chart.svg"}) {
         const QString out = QString::fromStdString(dir.file(name));
-        const Result drawn = run({"chart", qlx, "-o", out, "--histogram"});
+        const CliRun drawn = run({"chart", qlx, "-o", out, "--histogram"});
         ASSERT_EQ(drawn.exitCode, 0) << drawn.err.constData();
         QFile file(out);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -398,4 +398,65 @@ TEST_F(Cli, StatsChartAndLimitsThroughConvert)
         EXPECT_TRUE(QByteArray(name).endsWith("png") ? head.startsWith("\x89PNG") : head.contains("<?xml")) << name;
     }
     EXPECT_EQ(run({"chart", qlx}).exitCode, 1); // -o is needed
+}
+
+// The bytes tell a project, whatever the name says: one saved as .csv converts as a project,
+// limits and all. A file that is neither a project nor text is refused by name. A project whose
+// limits are damaged gives its cells to convert, stats and chart, with a warning on standard
+// error, and the file stays as it was.
+TEST_F(Cli, FilesAreWhatTheirBytesSay)
+{
+    const QString qlx = QString::fromStdString(dir.file("archive.qlx"));
+    ASSERT_EQ(run({"archive", "-o", qlx}, "records=30").exitCode, 0);
+    StringGrid table;
+    ASSERT_TRUE(readProjectFile(qlx, table, 1).ok());
+    TableLimits limits;
+    limits.table = {1250, 1100};
+    ASSERT_TRUE(writeProjectFile(table, qlx, 1, limits).ok());
+    QFile original(qlx);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray project = original.readAll();
+
+    const QString legacy = QString::fromStdString(dir.file("legacy.csv"));
+    ASSERT_TRUE(QFile::copy(qlx, legacy));
+    const QString copy = QString::fromStdString(dir.file("copy.qlx"));
+    const CliRun converted = run({"convert", legacy, copy});
+    ASSERT_EQ(converted.exitCode, 0) << converted.err.constData();
+    QFile copied(copy);
+    ASSERT_TRUE(copied.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copied.readAll(), project);
+
+    const QString picture = QString::fromStdString(dir.file("picture.tsv"));
+    {
+        QFile file(picture);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    }
+    const CliRun refused = run({"convert", picture, "-", "--lang", "en"});
+    EXPECT_EQ(refused.exitCode, 4);
+    EXPECT_TRUE(refused.err.contains("neither a project file nor a table written as text")) << refused.err.constData();
+    EXPECT_TRUE(refused.err.contains("picture.tsv"));
+    EXPECT_TRUE(refused.out.isEmpty());
+
+    const QString damaged = QString::fromStdString(dir.file("damaged.qlx"));
+    QByteArray spoilt = project;
+    spoilt[spoilt.size() - 1] = char(spoilt[spoilt.size() - 1] ^ 0x55); // the limits' checksum
+    {
+        QFile file(damaged);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(spoilt);
+    }
+    const QString chart = QString::fromStdString(dir.file("chart.png"));
+    for (const QStringList& command : {QStringList{"convert", damaged, "-"}, QStringList{"stats", damaged},
+                                       QStringList{"chart", damaged, "-o", chart}}) {
+        SCOPED_TRACE(command.front().toStdString());
+        const CliRun r = run(command + QStringList{"--lang", "en"});
+        EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_TRUE(r.err.contains("thickness limits")) << r.err.constData();
+        EXPECT_TRUE(r.err.contains("damaged.qlx"));
+    }
+    EXPECT_EQ(lines(run({"convert", damaged, "-"}).out).size(), 31);
+    QFile kept(damaged);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), spoilt);
 }

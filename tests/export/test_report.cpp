@@ -205,8 +205,8 @@ TEST_F(Report, PdfPagesAsPopplerReadsThem)
     StringGrid grid = englishTable(69); // body of 70 lines: 60 on page 1, 10 on page 2
     grid.setCell(1, 5, QStringLiteral("Aluminium alloy 7075"));
     const std::string path = dir.file("report.pdf");
-    QString error;
-    ASSERT_TRUE(writeReportPdf(grid, qs(path), &error)) << error.toStdString();
+    const auto written = writeReportPdf(grid, qs(path));
+    ASSERT_TRUE(written.ok()) << written.error().toStdString();
     EXPECT_EQ(test::pdfPageCount(qs(path)), 2);
 
     for (int page = 1; page <= 2; ++page) {
@@ -278,9 +278,9 @@ TEST_F(Report, PdfWriteFailureLeavesNothing)
     QFile f(qs(file));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.close();
-    QString error;
-    EXPECT_FALSE(writeReportPdf(englishTable(1), qs(file + "/r.pdf"), &error));
-    EXPECT_FALSE(error.isEmpty());
+    const auto written = writeReportPdf(englishTable(1), qs(file + "/r.pdf"));
+    ASSERT_FALSE(written.ok());
+    EXPECT_FALSE(written.error().isEmpty());
 }
 
 TEST_F(Report, PreviewIsModalAndLeavesTheTableAsItWas)

@@ -75,8 +75,7 @@ TEST_F(SpreadsheetExport, CellsBecomeWhatASpreadsheetReadsFromTheTypedTexts)
 {
     const StringGrid grid = russianTable();
     const std::string path = dir.file("Arhive.xls"); // the name the user chose, whatever it says
-    ASSERT_EQ(ExportToSpreadsheet(grid, qs(path), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)),
-              std::nullopt);
+    ASSERT_TRUE(ExportToSpreadsheet(grid, qs(path), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)).ok());
     EXPECT_TRUE(fileBytes(path).startsWith("PK\x03\x04")); // a zip container, not the old binary format
 
     // openpyxl goes by the ending; the content is what counts.
@@ -134,8 +133,7 @@ TEST_F(SpreadsheetExport, CellsBecomeWhatASpreadsheetReadsFromTheTypedTexts)
 TEST_F(SpreadsheetExport, TheAreaIsCentredAndItsColumnsFitTheirTexts)
 {
     const std::string path = dir.file("a.xlsx");
-    ASSERT_EQ(ExportToSpreadsheet(russianTable(), qs(path), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)),
-              std::nullopt);
+    ASSERT_TRUE(ExportToSpreadsheet(russianTable(), qs(path), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)).ok());
     const QJsonObject cols = sheet(test::readWorkbook(qs(path)), 0)["cols"].toObject();
     // Columns A to I: the eight of the table and the empty one after them.
     for (const char* c : {"A", "B", "C", "D", "E", "F", "G", "H", "I"})
@@ -184,11 +182,9 @@ TEST_F(SpreadsheetExport, TheSameWorkbookUnderEveryProcessLocale)
     const char* before = std::setlocale(LC_ALL, nullptr);
     const std::string saved = before ? before : "C";
     ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
-    ASSERT_EQ(ExportToSpreadsheet(grid, qs(inC), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)),
-              std::nullopt);
+    ASSERT_TRUE(ExportToSpreadsheet(grid, qs(inC), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)).ok());
     ASSERT_NE(std::setlocale(LC_ALL, "ru_RU.UTF-8"), nullptr) << "the ru_RU.UTF-8 locale is not installed";
-    ASSERT_EQ(ExportToSpreadsheet(grid, qs(inRussian), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)),
-              std::nullopt);
+    ASSERT_TRUE(ExportToSpreadsheet(grid, qs(inRussian), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)).ok());
     std::setlocale(LC_ALL, saved.c_str());
 
     TempDir scratch;
@@ -225,9 +221,7 @@ TEST_F(SpreadsheetExport, AStatisticsSheetFollowsTheArchive)
     TableLimits limits;
     limits.table = {1000, 700};
     const std::string path = dir.file("stats.xlsx");
-    ASSERT_EQ(ExportToSpreadsheet(grid, qs(path), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian),
-                                  nullptr, limits, 0),
-              std::nullopt);
+    ASSERT_TRUE(ExportToSpreadsheet(grid, qs(path), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian), limits, 0).ok());
     const QJsonObject book = test::readWorkbook(qs(path));
     ASSERT_EQ(book["sheets"].toArray().size(), 2);
     EXPECT_EQ(sheet(book, 0)["title"].toString(), QStringLiteral("Архив измерений 1"));
@@ -250,7 +244,7 @@ TEST_F(SpreadsheetExport, AStatisticsSheetFollowsTheArchive)
     StringGrid other(8, 2);
     other.setRow(0, {"a", "b", "c", "d", "e", "f", "g", "h"});
     other.setRow(1, {"1", "2", "3", "4", "5", "6", "7", "8"});
-    ASSERT_EQ(ExportToSpreadsheet(other, qs(dir.file("other.xlsx")), QStringLiteral("x")), std::nullopt);
+    ASSERT_TRUE(ExportToSpreadsheet(other, qs(dir.file("other.xlsx")), QStringLiteral("x")).ok());
     EXPECT_EQ(test::readWorkbook(qs(dir.file("other.xlsx")))["sheets"].toArray().size(), 1);
 }
 
@@ -261,9 +255,8 @@ TEST_F(SpreadsheetExport, EnglishLocaleAndLanguage)
     writeArchiveHeader(grid, 1);
     grid.setRow(1, {"1", "Steel", "5920", "12.50", "3", "1", "5/7/13", "23:59:59"});
     const std::string path = dir.file("en.xlsx");
-    ASSERT_EQ(ExportToSpreadsheet(grid, qs(path), QStringLiteral("Archive of measurements "),
-                                  QLocale(QLocale::English, QLocale::UnitedStates)),
-              std::nullopt);
+    ASSERT_TRUE(ExportToSpreadsheet(grid, qs(path), QStringLiteral("Archive of measurements "),
+                                  QLocale(QLocale::English, QLocale::UnitedStates)).ok());
     const QJsonObject s = sheet(test::readWorkbook(qs(path)), 0);
     EXPECT_EQ(s["title"].toString(), QStringLiteral("Archive of measurements 1"));
     EXPECT_EQ(cellAt(s, "B1")["v"].toString(), QStringLiteral("Material"));
@@ -331,8 +324,7 @@ TEST(SpreadsheetCell, NumbersFromTheirDigitsAreTheDecimalReading)
 TEST_F(SpreadsheetExport, PartsAreDeflatedAtTheFastestLevel)
 {
     const std::string path = dir.file("fast.xlsx");
-    ASSERT_EQ(ExportToSpreadsheet(russianTable(), qs(path), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)),
-              std::nullopt);
+    ASSERT_TRUE(ExportToSpreadsheet(russianTable(), qs(path), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)).ok());
     const QByteArray bytes = fileBytes(path);
     int headers = 0;
     for (qsizetype at = bytes.indexOf("PK\x03\x04"); at >= 0 && at + 30 <= bytes.size();
@@ -361,7 +353,7 @@ TEST_F(SpreadsheetExport, SplitsAt65535RowsPerWorksheet)
             grid.setCell(1, r, QStringLiteral("m"));
         }
         const std::string path = dir.file("big.xlsx");
-        ASSERT_EQ(ExportToSpreadsheet(grid, qs(path), QStringLiteral("Архив измерений "), QLocale::c()), std::nullopt);
+        ASSERT_TRUE(ExportToSpreadsheet(grid, qs(path), QStringLiteral("Архив измерений "), QLocale::c()).ok());
         const QJsonObject book = test::readWorkbook(qs(path), QStringLiteral("1,2,65535,65536"));
         const QJsonArray sheets = book["sheets"].toArray();
         ASSERT_EQ(sheets.size(), rows == 65535 ? 1 : 2);
@@ -392,8 +384,7 @@ TEST_F(SpreadsheetExport, ReplacesAnExistingFileKeepingItsPermissions)
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     const StringGrid grid = russianTable();
     const StringGrid before = grid;
-    ASSERT_EQ(ExportToSpreadsheet(grid, qs(path), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)),
-              std::nullopt);
+    ASSERT_TRUE(ExportToSpreadsheet(grid, qs(path), QStringLiteral("Архив измерений "), QLocale(QLocale::Russian)).ok());
     EXPECT_EQ(sheet(test::readWorkbook(qs(path)), 0)["max_row"].toInt(), 4);
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
@@ -412,11 +403,11 @@ TEST_F(SpreadsheetExport, FailuresLeaveNothingBehindAndSayExportFailed)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("keep");
     }
-    QString reason;
-    EXPECT_EQ(ExportToSpreadsheet(russianTable(), qs(file + "/out.xlsx"), QStringLiteral("Архив измерений "),
-                                  QLocale::c(), &reason),
-              QStringLiteral("Экспорт данных - Ошибка !!!"));
-    EXPECT_FALSE(reason.isEmpty());
+    const auto written =
+        ExportToSpreadsheet(russianTable(), qs(file + "/out.xlsx"), QStringLiteral("Архив измерений "), QLocale::c());
+    ASSERT_FALSE(written.ok());
+    EXPECT_EQ(written.error(), QStringLiteral("Экспорт данных - Ошибка !!!"));
+    EXPECT_FALSE(written.detail().isEmpty());
 
     // A failure half-way (a sheet name a workbook cannot hold) leaves the old file as it was.
     setLanguageIndex(LanguageEnglish);
@@ -426,7 +417,7 @@ TEST_F(SpreadsheetExport, FailuresLeaveNothingBehindAndSayExportFailed)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("the user's old file");
     }
-    EXPECT_EQ(ExportToSpreadsheet(russianTable(), qs(path), QStringLiteral("bad:[name]"), QLocale::c()),
+    EXPECT_EQ(ExportToSpreadsheet(russianTable(), qs(path), QStringLiteral("bad:[name]"), QLocale::c()).error(),
               QStringLiteral("Export of the data - Error !!!"));
     EXPECT_EQ(fileBytes(path), QByteArray("the user's old file"));
     EXPECT_EQ(folderEntries(dir.path()), (QStringList{QStringLiteral("kept.xlsx"), QStringLiteral("plain")}));
@@ -435,7 +426,7 @@ TEST_F(SpreadsheetExport, FailuresLeaveNothingBehindAndSayExportFailed)
     if (::geteuid() != 0) {
         const std::string locked = dir.file("locked");
         ASSERT_EQ(::mkdir(locked.c_str(), 0500), 0);
-        EXPECT_TRUE(ExportToSpreadsheet(russianTable(), qs(locked + "/a.xlsx"), QStringLiteral("A "), QLocale::c()));
+        EXPECT_FALSE(ExportToSpreadsheet(russianTable(), qs(locked + "/a.xlsx"), QStringLiteral("A "), QLocale::c()).ok());
         EXPECT_TRUE(folderEntries(locked).isEmpty());
         ::chmod(locked.c_str(), 0700);
     }
@@ -459,11 +450,11 @@ TEST(SaveDialog, FilterTypeChangeAndTableCheck)
     StringGrid grid(8, 9);
     grid.setCell(1, 1, QStringLiteral("Сталь")); // data, but no number in row 1
     setLanguageIndex(LanguageRussian);
-    EXPECT_EQ(spreadsheetTableCheck(grid), QStringLiteral("Архив не считан!"));
+    EXPECT_EQ(spreadsheetTableCheck(grid).error(), QStringLiteral("Архив не считан!"));
     setLanguageIndex(LanguageEnglish);
-    EXPECT_EQ(spreadsheetTableCheck(grid), QStringLiteral("Archive not read!"));
+    EXPECT_EQ(spreadsheetTableCheck(grid).error(), QStringLiteral("Archive not read!"));
     grid.setCell(0, 1, QStringLiteral("1"));
-    EXPECT_EQ(spreadsheetTableCheck(grid), std::nullopt);
+    EXPECT_TRUE(spreadsheetTableCheck(grid).ok());
     setLanguageIndex(LanguageRussian);
 }
 

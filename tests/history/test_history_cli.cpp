@@ -101,7 +101,7 @@ protected:
             for (int col = 0; col < cells.size(); ++col)
                 grid.setCell(col, r + 1, cells[col]);
         }
-        ASSERT_FALSE(writeProjectFile(grid, path, 0));
+        ASSERT_TRUE(writeProjectFile(grid, path, 0).ok());
     }
 
     // A download of 32 x 64 readings, all taken on one day.

@@ -146,18 +146,18 @@ void referenceSort(StringGrid& grid, int c, int d, const QLocale& locale)
 TEST(GridSort, ThicknessesCompareAsHundredthsWithTheLocaleSeparator)
 {
     StringGrid ru = archive({{"1", "", "", "12,34"}, {"2", "", "", "9,50"}, {"3", "", "", "100,00"}});
-    ASSERT_FALSE(sortGrid(ru, 3, 1, 0, Russian));
+    ASSERT_TRUE(sortGrid(ru, 3, 1, 0, Russian).ok());
     EXPECT_EQ(column(ru, 3), (QStringList{"9,50", "12,34", "100,00"}));
     EXPECT_EQ(column(ru, 0), (QStringList{"2", "1", "3"}));
 
     StringGrid en = archive({{"1", "", "", "100.00"}, {"2", "", "", "12.34"}, {"3", "", "", "9.50"}});
-    ASSERT_FALSE(sortGrid(en, 3, -1, 1, English));
+    ASSERT_TRUE(sortGrid(en, 3, -1, 1, English).ok());
     EXPECT_EQ(column(en, 3), (QStringList{"100.00", "12.34", "9.50"}));
 
     // Products that binary floating point cannot hold exactly still give whole hundredths.
     StringGrid rounding = archive({{"1", "", "", "1,15"}, {"2", "", "", "0,29"}, {"3", "", "", "4,35"},
                                    {"4", "", "", "-0,07"}});
-    ASSERT_FALSE(sortGrid(rounding, 3, 1, 0, Russian));
+    ASSERT_TRUE(sortGrid(rounding, 3, 1, 0, Russian).ok());
     EXPECT_EQ(column(rounding, 3), (QStringList{"-0,07", "0,29", "1,15", "4,35"}));
 }
 
@@ -183,24 +183,24 @@ TEST(GridSort, ACellThatDoesNotConvertLeavesTheTableAsItWas)
         const auto before = allRows(grid);
         const auto russian = sortGrid(grid, test.column, 1, 0, test.locale);
         const auto english = sortGrid(grid, test.column, 1, 1, test.locale);
-        ASSERT_TRUE(russian && english) << test.column << " " << qPrintable(test.bad);
+        ASSERT_TRUE(!russian && !english) << test.column << " " << qPrintable(test.bad);
         EXPECT_EQ(allRows(grid), before);
-        EXPECT_TRUE(english->contains(QStringLiteral("row 2"))) << qPrintable(*english);
-        EXPECT_TRUE(english->contains(QStringLiteral("\"") + test.bad + QStringLiteral("\"")));
-        EXPECT_TRUE(russian->contains(QStringLiteral("в строке 2"))) << qPrintable(*russian);
+        EXPECT_TRUE(english.error().contains(QStringLiteral("row 2"))) << qPrintable(english.error());
+        EXPECT_TRUE(english.error().contains(QStringLiteral("\"") + test.bad + QStringLiteral("\"")));
+        EXPECT_TRUE(russian.error().contains(QStringLiteral("в строке 2"))) << qPrintable(russian.error());
     }
 }
 
 TEST(GridSort, TextsFollowTheLocaleCollationCaseSensitively)
 {
     StringGrid grid = archive({{"1", "яблоко"}, {"2", "ёлка"}, {"3", "жук"}, {"4", "Ель"}});
-    ASSERT_FALSE(sortGrid(grid, 1, 1, 0, Russian));
+    ASSERT_TRUE(sortGrid(grid, 1, 1, 0, Russian).ok());
     // Code-unit order would put ё after я; capitals after their small letters.
     EXPECT_EQ(column(grid, 1), (QStringList{"ёлка", "Ель", "жук", "яблоко"}));
 
     StringGrid latin = archive({{"1", "", "", "", "", "", "b"}, {"2", "", "", "", "", "", "A"},
                                 {"3", "", "", "", "", "", "B"}, {"4", "", "", "", "", "", "a"}});
-    ASSERT_FALSE(sortGrid(latin, 6, 1, 0, English));
+    ASSERT_TRUE(sortGrid(latin, 6, 1, 0, English).ok());
     EXPECT_EQ(column(latin, 6), (QStringList{"a", "A", "b", "B"}));
 
 }
@@ -213,16 +213,16 @@ TEST(GridSort, DatesAndTimesSortByTheirValueAndNotValuesComeLast)
                                 {"3", "", "", "", "", "", "05.01.2024", "12:00:00"},
                                 {"4", "", "", "", "", "", "05.01.2024", "09:30:00"},
                                 {"5", "", "", "", "", "", "15.12.2012", "NAN"}});
-    ASSERT_FALSE(sortGrid(dates, 6, 1, 0, Russian));
+    ASSERT_TRUE(sortGrid(dates, 6, 1, 0, Russian).ok());
     EXPECT_EQ(column(dates, 0), (QStringList{"5", "4", "3", "1", "2"}));
-    ASSERT_FALSE(sortGrid(dates, 6, -1, 0, Russian));
+    ASSERT_TRUE(sortGrid(dates, 6, -1, 0, Russian).ok());
     EXPECT_EQ(column(dates, 0), (QStringList{"2", "1", "3", "4", "5"}));
-    ASSERT_FALSE(sortGrid(dates, 7, 1, 0, Russian));
+    ASSERT_TRUE(sortGrid(dates, 7, 1, 0, Russian).ok());
     EXPECT_EQ(column(dates, 7), (QStringList{"08:00:00", "09:30:00", "12:00:00", "NAN", "NAN"}));
 
     // The locale's own short format: "1/5/24" is 5 January 2024 in the United States.
     StringGrid us = archive({{"1", "", "", "", "", "", "12/31/23"}, {"2", "", "", "", "", "", "1/5/24"}});
-    ASSERT_FALSE(sortGrid(us, 6, -1, 0, English));
+    ASSERT_TRUE(sortGrid(us, 6, -1, 0, English).ok());
     EXPECT_EQ(column(us, 0), (QStringList{"2", "1"}));
 }
 
@@ -232,7 +232,7 @@ TEST(GridSort, ThicknessesWithEitherDecimalSeparatorSortTogether)
     for (const QLocale& locale : {Russian, English, QLocale::c()}) {
         StringGrid grid = archive({{"1", "", "", "12,50"}, {"2", "", "", "9.75"}, {"3", "", "", "10"},
                                    {"4", "", "", "12.5"}});
-        ASSERT_FALSE(sortGrid(grid, 3, 1, 0, locale)) << locale.name().toStdString();
+        ASSERT_TRUE(sortGrid(grid, 3, 1, 0, locale).ok()) << locale.name().toStdString();
         const QStringList order = column(grid, 0);
         EXPECT_EQ(order.mid(0, 2), (QStringList{"2", "3"})) << locale.name().toStdString();
         EXPECT_TRUE(order.mid(2).contains("1") && order.mid(2).contains("4")); // equal keys: either order
@@ -245,12 +245,12 @@ TEST(GridSort, RowsMoveWholeAndEmptyCellsBecomeSpaces)
                                {"2", "Медь", "4700", "1,00", "8", "1", "01.02.2013", ""},
                                {"3", "Алюминий", "6300", "2,00", "9", "1", "01.02.2013", "10:00:02"}});
     grid.setCell(9, 2, QStringLiteral("beyond the columns"));
-    ASSERT_FALSE(sortGrid(grid, 3, 1, 0, Russian));
+    ASSERT_TRUE(sortGrid(grid, 3, 1, 0, Russian).ok());
     EXPECT_EQ(grid.row(1), (QStringList{"2", "Медь", "4700", "1,00", "8", "1", "01.02.2013", " "}));
     EXPECT_EQ(grid.row(3), (QStringList{"1", "Сталь", "5920", "3,00", "7", "1", " ", "10:00:00"}));
     EXPECT_EQ(grid.cell(9, 2), QStringLiteral("beyond the columns"));
     EXPECT_EQ(grid.cell(0, 0), QStringLiteral("№")); // the header row stays
-    ASSERT_FALSE(sortGrid(grid, 0, 1, 0, Russian));
+    ASSERT_TRUE(sortGrid(grid, 0, 1, 0, Russian).ok());
     EXPECT_EQ(column(grid, 0), (QStringList{"1", "2", "3"}));
 }
 
@@ -275,7 +275,7 @@ TEST(GridSort, EqualKeysEndWhereTheQuicksortPutsThem)
         }
         StringGrid expected = grid;
         referenceSort(expected, c, d, locale);
-        ASSERT_FALSE(sortGrid(grid, c, d, 0, locale));
+        ASSERT_TRUE(sortGrid(grid, c, d, 0, locale).ok());
         ASSERT_EQ(allRows(grid), allRows(expected)) << "round " << round << " column " << c << " direction " << d;
     }
 }
@@ -321,8 +321,8 @@ TEST(GridSort, HundredThousandRowsSortQuickly)
     }
     QElapsedTimer timer;
     timer.start();
-    ASSERT_FALSE(sortGrid(grid, 1, 1, 0, Russian));
-    ASSERT_FALSE(sortGrid(grid, 3, -1, 0, Russian));
+    ASSERT_TRUE(sortGrid(grid, 1, 1, 0, Russian).ok());
+    ASSERT_TRUE(sortGrid(grid, 3, -1, 0, Russian).ok());
     const qint64 ms = timer.elapsed();
     std::printf("100000 rows, text and thickness sort: %lld ms\n", static_cast<long long>(ms));
     for (int r = 2; r <= rows; ++r)
@@ -350,7 +350,7 @@ TEST(GridSort, TextsTheCollationCallsEqualShareTheirPlaceInTheOrder)
             StringGrid expected = grid;
             referenceSort(expected, 1, d, Russian);
             StringGrid sorted = grid;
-            ASSERT_FALSE(sortGrid(sorted, 1, d, 0, Russian));
+            ASSERT_TRUE(sortGrid(sorted, 1, d, 0, Russian).ok());
             ASSERT_EQ(allRows(sorted), allRows(expected)) << "round " << round << " direction " << d;
         }
     }
@@ -375,11 +375,11 @@ TEST(GridSort, EverydayAndUnusualThicknessTextsSortAlike)
             StringGrid expected = grid;
             referenceSort(expected, 3, d, locale);
             StringGrid sorted = grid;
-            ASSERT_FALSE(sortGrid(sorted, 3, d, 0, locale));
+            ASSERT_TRUE(sortGrid(sorted, 3, d, 0, locale).ok());
             ASSERT_EQ(allRows(sorted), allRows(expected)) << locale.name().toStdString() << " direction " << d;
         }
     }
     // A third decimal is refused whichever way the text is read.
     StringGrid grid = archive({{"1", "", "", "1,234"}, {"2", "", "", "1,2"}});
-    EXPECT_TRUE(sortGrid(grid, 3, 1, 0, Russian));
+    EXPECT_FALSE(sortGrid(grid, 3, 1, 0, Russian).ok());
 }

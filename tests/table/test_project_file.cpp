@@ -79,13 +79,13 @@ TEST(ProjectFile, TheTwoByTwoExampleByteForByte)
 
     QTemporaryDir dir;
     const QString path = dir.filePath("Arhive.qlx");
-    ASSERT_FALSE(writeProjectFile(grid, path, 0));
+    ASSERT_TRUE(writeProjectFile(grid, path, 0).ok());
     EXPECT_EQ(readBytes(path), example());
 
     writeBytes(path, example());
     StringGrid read;
     read.setCell(1, 1, QStringLiteral("old")); // every cell in the file is written, empty ones too
-    ASSERT_FALSE(readProjectFile(path, read, 0));
+    ASSERT_TRUE(readProjectFile(path, read, 0).ok());
     EXPECT_EQ(read.colCount(), 2);
     EXPECT_EQ(read.rowCount(), 2);
     EXPECT_EQ(read.row(0), (QStringList{"№", "Материал"}));
@@ -103,10 +103,10 @@ TEST(ProjectFile, TextsWithoutAWindows1251FormAndZeroBytes)
 
     // A zero byte ends the text; the bytes after it still belong to the cell.
     const QByteArray bytes = le32(1) + le32(2) + le32(3) + QByteArray("a\0b", 3) + le32(2) + "\xC0\xFF";
-    ProjectContents contents;
-    ASSERT_FALSE(parseProject(bytes, contents, 0));
-    EXPECT_EQ(contents.cells[0], QStringLiteral("a"));
-    EXPECT_EQ(contents.cells[1], QStringLiteral("Ая"));
+    const auto contents = parseProject(bytes, 0);
+    ASSERT_TRUE(contents.ok());
+    EXPECT_EQ(contents->cells[0], QStringLiteral("a"));
+    EXPECT_EQ(contents->cells[1], QStringLiteral("Ая"));
 }
 
 TEST(ProjectFile, ABrokenFileIsRefusedAndTheTableStaysAsItWas)
@@ -118,15 +118,18 @@ TEST(ProjectFile, ABrokenFileIsRefusedAndTheTableStaysAsItWas)
         QString english; // a piece of the English problem text
     };
     const std::vector<Case> cases = {
-        {QByteArray("\x02\x00\x00", 3), "shorter than its 8-byte header"},
-        {le32(-1) + le32(2), "negative column or row count"},
-        {le32(2) + le32(-2), "negative column or row count"},
-        {le32(2) + le32(2) + le32(0) + le32(0) + le32(0), "cannot fit"},
-        {le32(0x10000) + le32(0x10000) + le32(0), "cannot fit"},
+        // Counts that no table of the file's size could have: not a project file, or a damaged one.
+        {QByteArray("\x02\x00\x00", 3), "not a project file, or it is damaged"},
+        {le32(-1) + le32(2), "not a project file, or it is damaged"},
+        {le32(2) + le32(-2), "not a project file, or it is damaged"},
+        {le32(2) + le32(2) + le32(0) + le32(0) + le32(0), "not a project file, or it is damaged"},
+        {le32(0x10000) + le32(0x10000) + le32(0), "not a project file, or it is damaged"},
         // A count of 0 holds no cells but would still give the table the other count in full.
-        {le32(0x7FFFFFFF) + le32(0), "cannot fit"},
-        {le32(0) + le32(0x7FFFFFFF), "cannot fit"},
-        {le32(70000) + le32(0), "cannot fit"},
+        {le32(0x7FFFFFFF) + le32(0), "not a project file, or it is damaged"},
+        {le32(0) + le32(0x7FFFFFFF), "not a project file, or it is damaged"},
+        {le32(70000) + le32(0), "not a project file, or it is damaged"},
+        // Text where a project was expected: "Date" and "Mate" as counts.
+        {QByteArray("Date\tMaterial\n1\tSteel\n"), "not a project file, or it is damaged"},
         {le32(1) + le32(2) + le32(-5) + le32(0), "negative length"},
         {le32(1) + le32(2) + le32(3) + "abc" + QByteArray(3, '\0'), "ends early, at cell (0, 1)"},
         {le32(1) + le32(2) + le32(0) + le32(9) + "abcd", "runs past the end"},
@@ -137,10 +140,10 @@ TEST(ProjectFile, ABrokenFileIsRefusedAndTheTableStaysAsItWas)
         const auto before = snapshot(grid);
         const auto english = readProjectFile(path, grid, 1);
         const auto russian = readProjectFile(path, grid, 0);
-        ASSERT_TRUE(english && russian) << qPrintable(test.english);
-        EXPECT_TRUE(english->contains(test.english)) << qPrintable(*english);
-        EXPECT_TRUE(english->contains(QDir::toNativeSeparators(path)));
-        EXPECT_TRUE(russian->contains(QStringLiteral("не открыт"))) << qPrintable(*russian);
+        ASSERT_TRUE(!english && !russian) << qPrintable(test.english);
+        EXPECT_TRUE(english.error().contains(test.english)) << qPrintable(english.error());
+        EXPECT_TRUE(english.error().contains(QDir::toNativeSeparators(path)));
+        EXPECT_TRUE(russian.error().contains(QStringLiteral("не открыт"))) << qPrintable(russian.error());
         EXPECT_EQ(grid.colCount(), 8);
         EXPECT_EQ(grid.rowCount(), 9);
         EXPECT_EQ(snapshot(grid), before);
@@ -148,9 +151,9 @@ TEST(ProjectFile, ABrokenFileIsRefusedAndTheTableStaysAsItWas)
 
     StringGrid grid = filledTable();
     const auto missing = readProjectFile(dir.filePath("missing.qlx"), grid, 1);
-    ASSERT_TRUE(missing);
-    EXPECT_TRUE(missing->contains(QStringLiteral("cannot be opened")));
-    EXPECT_TRUE(readProjectFile(dir.path(), grid, 1)); // a folder
+    ASSERT_FALSE(missing.ok());
+    EXPECT_TRUE(missing.error().contains(QStringLiteral("cannot be opened")));
+    EXPECT_FALSE(readProjectFile(dir.path(), grid, 1).ok()); // a folder
     EXPECT_EQ(snapshot(grid), snapshot(filledTable()));
 }
 
@@ -162,7 +165,7 @@ TEST(ProjectFile, AnEmptyTableOfAFewColumnsOpens)
     const QString path = dir.filePath("empty.qlx");
     writeBytes(path, le32(3) + le32(0));
     StringGrid grid = filledTable();
-    EXPECT_EQ(readProjectFile(path, grid, 1), std::nullopt);
+    EXPECT_TRUE(readProjectFile(path, grid, 1).ok());
     EXPECT_EQ(grid.colCount(), 3);
     EXPECT_EQ(grid.rowCount(), 1);
 }
@@ -171,9 +174,9 @@ TEST(ProjectFile, CountsFromTheFileFollowTheTableRules)
 {
     // One row: the header row becomes an ordinary row. Cells outside the file's counts stay.
     StringGrid grid = filledTable();
-    ProjectContents contents;
-    ASSERT_FALSE(parseProject(le32(2) + le32(1) + le32(1) + "A" + le32(1) + "B", contents, 0));
-    applyProject(std::move(contents), grid);
+    auto contents = parseProject(le32(2) + le32(1) + le32(1) + "A" + le32(1) + "B", 0);
+    ASSERT_TRUE(contents.ok());
+    applyProject(std::move(*contents), grid);
     EXPECT_EQ(grid.rowCount(), 1);
     EXPECT_EQ(grid.fixedRows(), 0);
     EXPECT_EQ(grid.row(0), (QStringList{"A", "B"}));
@@ -181,8 +184,9 @@ TEST(ProjectFile, CountsFromTheFileFollowTheTableRules)
 
     // No columns at all: the counts become 1 and nothing is read. The file still has room for
     // the four cells of the table it makes.
-    ASSERT_FALSE(parseProject(le32(0) + le32(4) + "trailing bytes..", contents, 0));
-    applyProject(std::move(contents), grid);
+    auto noColumns = parseProject(le32(0) + le32(4) + "trailing bytes..", 0);
+    ASSERT_TRUE(noColumns.ok());
+    applyProject(std::move(*noColumns), grid);
     EXPECT_EQ(grid.colCount(), 1);
     EXPECT_EQ(grid.rowCount(), 4);
 }
@@ -208,22 +212,22 @@ TEST(ProjectFile, SaveRefusesAnEmptyTableAndReportsAFailedWrite)
     QTemporaryDir dir;
     const QString path = dir.filePath("Arhive.qlx");
     StringGrid empty;
-    EXPECT_EQ(saveProject(empty, path, 0), QStringLiteral("Архив не считан!"));
-    EXPECT_EQ(saveProject(empty, path, 1), QStringLiteral("Archive not read!"));
+    EXPECT_EQ(saveProject(empty, path, 0).error(), QStringLiteral("Архив не считан!"));
+    EXPECT_EQ(saveProject(empty, path, 1).error(), QStringLiteral("Archive not read!"));
     EXPECT_FALSE(QFile::exists(path));
 
     StringGrid table = filledTable();
     table.setCell(3, 4, QStringLiteral(" ")); // stored with n = 1
     table.setCell(3, 5, QString());           // stored with n = 0
-    ASSERT_FALSE(saveProject(table, path, 0));
+    ASSERT_TRUE(saveProject(table, path, 0).ok());
     StringGrid back(2, 2);
-    ASSERT_FALSE(readProjectFile(path, back, 0));
+    ASSERT_TRUE(readProjectFile(path, back, 0).ok());
     EXPECT_EQ(snapshot(back), snapshot(table));
 
     const QString nowhere = dir.filePath("no such folder/Arhive.qlx");
     const auto failed = writeProjectFile(table, nowhere, 1);
-    ASSERT_TRUE(failed);
-    EXPECT_TRUE(failed->contains(QDir::toNativeSeparators(nowhere)));
+    ASSERT_FALSE(failed.ok());
+    EXPECT_TRUE(failed.error().contains(QDir::toNativeSeparators(nowhere)));
 }
 
 TEST(ProjectFile, HundredThousandRowsWriteAndReadQuickly)
@@ -237,10 +241,10 @@ TEST(ProjectFile, HundredThousandRowsWriteAndReadQuickly)
     const QString path = dir.filePath("big.qlx");
     QElapsedTimer timer;
     timer.start();
-    ASSERT_FALSE(writeProjectFile(grid, path, 0));
+    ASSERT_TRUE(writeProjectFile(grid, path, 0).ok());
     const qint64 writeMs = timer.restart();
     StringGrid back;
-    ASSERT_FALSE(readProjectFile(path, back, 0));
+    ASSERT_TRUE(readProjectFile(path, back, 0).ok());
     const qint64 readMs = timer.elapsed();
     std::printf("100000 rows: write %lld ms, read %lld ms\n", static_cast<long long>(writeMs),
                 static_cast<long long>(readMs));
@@ -292,17 +296,18 @@ TEST(ProjectFile, ReadingStraightIntoTheGridGivesWhatParsingAndApplyingGives)
         }
         SCOPED_TRACE(testing::Message() << rows << " x " << cols);
 
-        ProjectContents contents;
-        ASSERT_FALSE(parseProject(bytes, contents, 1));
+        auto contents = parseProject(bytes, 1);
+        ASSERT_TRUE(contents.ok());
+        EXPECT_EQ(contents->extras.limits, fileLimits);
         StringGrid expected = filledTable();
-        applyProject(std::move(contents), expected);
+        applyProject(std::move(*contents), expected);
 
         StringGrid grid = filledTable();
         std::vector<GridChange::Kind> told;
         grid.setChangeHandler([&told](const GridChange& change) { told.push_back(change.kind); });
-        TableLimits limits{};
-        ASSERT_FALSE(readProjectBytes(bytes, grid, 1, &limits));
-        EXPECT_EQ(limits, fileLimits);
+        const auto read = readProjectBytes(bytes, grid, 1);
+        ASSERT_TRUE(read.ok());
+        EXPECT_EQ(read->limits, fileLimits);
         EXPECT_EQ(told.size(), 1u);
         EXPECT_EQ(grid.colCount(), expected.colCount());
         EXPECT_EQ(grid.rowCount(), expected.rowCount());
@@ -310,13 +315,10 @@ TEST(ProjectFile, ReadingStraightIntoTheGridGivesWhatParsingAndApplyingGives)
             for (int c = 0; c < std::max(cols, 8); ++c)
                 ASSERT_EQ(grid.cell(c, r), expected.cell(c, r)) << c << ", " << r;
     }
-    // Refused bytes leave the grid and the limits alone.
+    // Refused bytes leave the grid alone.
     StringGrid grid = filledTable();
-    TableLimits limits;
-    limits.table.minimum = 250;
-    EXPECT_TRUE(readProjectBytes(le32(1) + le32(2) + le32(3) + "ab", grid, 1, &limits));
+    EXPECT_FALSE(readProjectBytes(le32(1) + le32(2) + le32(3) + "ab", grid, 1).ok());
     EXPECT_EQ(snapshot(grid), snapshot(filledTable()));
-    EXPECT_EQ(limits.table.minimum, 250);
 }
 
 // The codec's answer for every byte: only the zero byte, and a byte without a character of its
@@ -341,31 +343,31 @@ TEST(ProjectFile, APieceWriterThatGivesUpLeavesTheFileAsItWas)
     QTemporaryDir dir;
     const QString path = dir.filePath("Arhive.qlx");
     writeBytes(path, example());
-    const auto giveUp = [](const ProjectSink& sink) -> std::optional<QString> {
+    const auto giveUp = [](const ProjectSink& sink) -> Result<void> {
         sink(QByteArray(1000, 'x'));
-        return QStringLiteral("the reason");
+        return fail(QStringLiteral("the reason"));
     };
     const auto failed = writeProjectPieces(giveUp, path, 1);
-    ASSERT_TRUE(failed);
-    EXPECT_TRUE(failed->contains(QStringLiteral("the reason"))) << qPrintable(*failed);
+    ASSERT_FALSE(failed.ok());
+    EXPECT_TRUE(failed.error().contains(QStringLiteral("the reason"))) << qPrintable(failed.error());
     EXPECT_EQ(readBytes(path), example());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"Arhive.qlx"});
 
-    const auto tooMuch = [](const ProjectSink& sink) -> std::optional<QString> {
+    const auto tooMuch = [](const ProjectSink& sink) -> Result<void> {
         const QByteArray piece(1 << 20, 'x');
         for (qint64 written = 0; written <= MaxProjectFileSize; written += piece.size())
             if (!sink(piece))
-                return QString();
-        return std::nullopt;
+                return fail(QString());
+        return done();
     };
-    EXPECT_TRUE(writeProjectPieces(tooMuch, path, 1));
+    EXPECT_FALSE(writeProjectPieces(tooMuch, path, 1).ok());
     EXPECT_EQ(readBytes(path), example());
 
-    const auto twoPieces = [](const ProjectSink& sink) -> std::optional<QString> {
+    const auto twoPieces = [](const ProjectSink& sink) -> Result<void> {
         if (!sink(example().first(10)) || !sink(example().sliced(10)))
-            return QString();
-        return std::nullopt;
+            return fail(QString());
+        return done();
     };
-    ASSERT_FALSE(writeProjectPieces(twoPieces, dir.filePath("two.qlx"), 1));
+    ASSERT_TRUE(writeProjectPieces(twoPieces, dir.filePath("two.qlx"), 1).ok());
     EXPECT_EQ(readBytes(dir.filePath("two.qlx")), example());
 }

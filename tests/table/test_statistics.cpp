@@ -228,19 +228,21 @@ TEST(ProjectLimits, WrittenReadBackIgnoredByAPlainCellReaderAndRefusedWhenDamage
 
     // Written and read back whole.
     const QString path = dir.filePath("limits.qlx");
-    ASSERT_FALSE(writeProjectFile(grid, path, 1, limits));
+    ASSERT_TRUE(writeProjectFile(grid, path, 1, limits).ok());
     StringGrid read;
-    TableLimits readLimits;
-    ASSERT_FALSE(readProjectFile(path, read, 1, &readLimits));
-    EXPECT_EQ(readLimits, limits);
+    const auto readBack = readProjectFile(path, read, 1);
+    ASSERT_TRUE(readBack.ok());
+    EXPECT_EQ(readBack->limits, limits);
+    EXPECT_TRUE(readBack->warning.isEmpty());
     EXPECT_EQ(read.row(2), grid.row(2));
 
     // A reader that knows only the cells finds the table whole and stops at the last cell.
     auto located = locateCells(withLimits, 1);
-    ASSERT_TRUE(std::holds_alternative<ProjectCells>(located));
-    EXPECT_EQ(std::get<ProjectCells>(located).endOfCells, plain.size());
+    ASSERT_TRUE(located.ok());
+    EXPECT_EQ(located->endOfCells, plain.size());
 
-    // Damaged limits refuse the file, and the table stays as it was.
+    // Damaged limits leave the cells whole: they open without limits, the user is told what is
+    // wrong with them, and the file stays as it was.
     struct Damage {
         const char* what;
         std::function<void(QByteArray&)> spoil;
@@ -260,11 +262,17 @@ TEST(ProjectLimits, WrittenReadBackIgnoredByAPlainCellReaderAndRefusedWhenDamage
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
         file.close();
-        StringGrid kept = archive({{"9", "1,00", "9"}});
-        const auto problem = readProjectFile(path, kept, 1);
-        ASSERT_TRUE(problem);
-        EXPECT_TRUE(problem->contains(QStringLiteral("thickness limits"))) << problem->toStdString();
-        EXPECT_TRUE(problem->contains(QLatin1String(damage.what))) << problem->toStdString();
-        EXPECT_EQ(kept.cell(0, 1), "9");
+        StringGrid opened = archive({{"9", "1,00", "9"}});
+        const auto read = readProjectFile(path, opened, 1);
+        ASSERT_TRUE(read.ok()) << read.error().toStdString();
+        EXPECT_TRUE(read->limits.empty());
+        const QString& warning = read->warning;
+        EXPECT_TRUE(warning.contains(QStringLiteral("thickness limits"))) << warning.toStdString();
+        EXPECT_TRUE(warning.contains(QLatin1String(damage.what))) << warning.toStdString();
+        EXPECT_TRUE(warning.contains(QDir::toNativeSeparators(path))) << warning.toStdString();
+        EXPECT_EQ(opened.row(2), grid.row(2));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), bytes);
+        file.close();
     }
 }

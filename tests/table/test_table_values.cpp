@@ -186,7 +186,10 @@ TEST(TableValues, ASortByTheValuesMovesTheRowsAsASortByTheTexts)
                     const auto valueError = sortGrid(byValues, column, direction, 1, locale, &values);
                     SCOPED_TRACE(::testing::Message() << locale.name().toStdString() << " column " << column
                                                       << " direction " << direction);
-                    EXPECT_EQ(textError, valueError);
+                    EXPECT_EQ(textError.ok(), valueError.ok());
+                    if (!textError.ok() && !valueError.ok()) {
+                        EXPECT_EQ(textError.error(), valueError.error());
+                    }
                     for (int r = 0; r < byTexts.rowCount(); ++r)
                         ASSERT_EQ(byTexts.row(r), byValues.row(r)) << "row " << r;
                     // The values went with their rows.
@@ -239,7 +242,7 @@ TEST(TableValues, EachRowIsReadOncePerChange)
     EXPECT_EQ(values.rowsRead(), 100000u);
 
     // A sort moves the values with the rows; a language switch writes only the header row.
-    ASSERT_FALSE(sortGrid(table, archive_column::Material, 1, 0, QLocale(QLocale::Russian, QLocale::Russia), &values));
+    ASSERT_TRUE(sortGrid(table, archive_column::Material, 1, 0, QLocale(QLocale::Russian, QLocale::Russia), &values).ok());
     writeArchiveHeader(table, 1);
     (void)values.dataRows();
     EXPECT_EQ(values.rowsRead(), 100000u);

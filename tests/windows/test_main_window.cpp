@@ -14,6 +14,7 @@
 #include "windows/screenshot_window.h"
 #include "support/sim_gauge.h"
 #include "support/widget_test_support.h"
+#include "windows_test_support.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -225,7 +226,7 @@ TEST_F(MainWindow, ATableOpenedFromAProjectIsCopiedWithoutADownload)
     table.setRowCount(2);
     table.setRow(1, {"1", "Сталь & <медь>", "5920", "12,50", "3", "1", "07.05.2013", "09:03:00"});
     const QString path = QString::fromStdString(dir.file("a.qlx"));
-    ASSERT_FALSE(saveProject(table, path, 0));
+    ASSERT_TRUE(saveProject(table, path, 0).ok());
     w->openFromCommandLine({path});
     MessageBoxAnswerer answerer;
     w->Copy1Click();
@@ -510,10 +511,12 @@ TEST_F(MainWindow, TextTablesThroughTheProjectDialogs)
     w->Button1Click();
     w->runner().waitForEnd();
     TempDir dir;
-    for (const char* name : {"table.csv", "table.tsv"}) {
+    for (const auto& [name, type] : {std::pair{"table.csv", "Comma-separated text"}, {"table.tsv", "Tab-separated text"}}) {
         SCOPED_TRACE(name);
         const QString path = QString::fromStdString(dir.file(name));
-        w->saveProjectDialog = [&](QWidget*, const QString&, const QString&) { return path; };
+        w->saveProjectDialog = [&](QWidget*, const QString&, const QString&) {
+            return TForm1::FileChoice(path, QString::fromLatin1(type));
+        };
         w->Save2Click();
         QFile written(path);
         ASSERT_TRUE(written.open(QIODevice::ReadOnly));
@@ -526,9 +529,88 @@ TEST_F(MainWindow, TextTablesThroughTheProjectDialogs)
             EXPECT_EQ(other.archiveTable().row(row), w->archiveTable().row(row));
 
         StringGrid viaCommandLineFormats;
-        ASSERT_FALSE(tableFormatFor(path)->read(path, viaCommandLineFormats, 0, nullptr));
+        ASSERT_TRUE(tableFormatFor(path)->read(path, viaCommandLineFormats, 0).ok());
         EXPECT_EQ(viaCommandLineFormats.row(3), w->archiveTable().row(3));
     }
+}
+
+// The type picked in the save dialog decides what is written, not the name's ending: a project
+// saved under "All Files" as legacy.txt stays a project, limits and all, and opens as one
+// whatever its name. A file that is neither a project nor text is refused by name, and the
+// table stays; a project whose limits are damaged opens its cells and says so.
+TEST_F(MainWindow, TheChosenTypeDecidesAndTheBytesTellWhatAFileIs)
+{
+    SimGauge gauge(Transport::Usb, "records=5");
+    auto w = windowOn(gauge);
+    w->Button1Click();
+    w->runner().waitForEnd();
+    TableLimits limits;
+    limits.table = {1200, 900};
+    w->setLimits(limits);
+    TempDir dir;
+    for (const char* name : {"legacy.txt", "legacy.tsv", "legacy.csv", "legacy"}) {
+        SCOPED_TRACE(name);
+        const QString path = QString::fromStdString(dir.file(name));
+        w->saveProjectDialog = [&](QWidget*, const QString&, const QString&) {
+            return TForm1::FileChoice(path, QStringLiteral("All Files"));
+        };
+        w->Save2Click();
+        QFile written(path);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_EQ(written.readAll(), encodeProject(w->archiveTable(), limits));
+
+        TForm1 other(*state);
+        other.openProjectDialog = [&](QWidget*, const QString&, const QString&) { return path; };
+        ModalBoxWatcher boxes;
+        other.Action1Execute(true);
+        EXPECT_TRUE(boxes.boxes.empty());
+        EXPECT_EQ(other.limits(), limits);
+        ASSERT_EQ(other.archiveTable().rowCount(), w->archiveTable().rowCount());
+        EXPECT_EQ(other.archiveTable().row(5), w->archiveTable().row(5));
+    }
+
+    const QByteArray project = encodeProject(w->archiveTable(), limits);
+    TForm1 other(*state);
+    const QString picture = QString::fromStdString(dir.file("picture.tsv"));
+    {
+        QFile file(picture);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    }
+    other.Lang1Click();
+    other.openProjectDialog = [&](QWidget*, const QString&, const QString&) { return picture; };
+    {
+        ModalBoxWatcher boxes;
+        other.Action1Execute(true);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].icon, QMessageBox::Critical);
+        EXPECT_TRUE(boxes.boxes[0].text.contains(QStringLiteral("neither a project file nor a table written as text")))
+            << boxes.boxes[0].text.toStdString();
+        EXPECT_TRUE(boxes.boxes[0].text.contains(QStringLiteral("picture.tsv")));
+        EXPECT_TRUE(other.archiveTable().isEmptyTable());
+    }
+
+    const QString damaged = QString::fromStdString(dir.file("damaged.qlx"));
+    {
+        QFile file(damaged);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        QByteArray bytes = project;
+        bytes[bytes.size() - 1] = char(bytes[bytes.size() - 1] ^ 0x55); // the limits' checksum
+        file.write(bytes);
+    }
+    other.Lang0Click();
+    other.openProjectDialog = [&](QWidget*, const QString&, const QString&) { return damaged; };
+    ModalBoxWatcher boxes;
+    other.Action1Execute(true);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].icon, QMessageBox::Warning);
+    EXPECT_TRUE(boxes.boxes[0].text.contains(QStringLiteral("Пределы толщины"))) << boxes.boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes.boxes[0].text.contains(QStringLiteral("damaged.qlx")));
+    EXPECT_TRUE(other.limits().empty());
+    EXPECT_EQ(other.archiveTable().row(5), w->archiveTable().row(5));
+    QFile kept(damaged);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.size(), project.size());
 }
 
 // The file dialogs start in the folder last used in the run, with the names they always had.
