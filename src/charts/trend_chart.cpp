@@ -25,7 +25,7 @@ const TextPair LeftOutName{u"Не учтены", u"Left out"};
 const TextPair LongTermName{u"Долгосрочная скорость %1 мм/год", u"Long-term rate %1 mm/y"};
 const TextPair RequiredName{u"Допустимый минимум %1 мм", u"Required %1 mm"};
 const TextPair NominalName{u"Номинал %1 мм", u"Nominal %1 mm"};
-const TextPair ProjectionName{u"Прогноз (%1 мм/год) до минимума %2", u"Projection (%1 mm/y) to the required %2"};
+const TextPair ProjectionName{u"Прогноз %1 мм/год до %2", u"Projection %1 mm/y to %2"};
 const TextPair NextInspectionName{u"Следующий контроль %1", u"Next inspection %1"};
 
 // The columns of ratesRow the chart takes its figures' texts from, so that the legend says
@@ -239,7 +239,8 @@ std::unique_ptr<QChart> makeTrendChart(const LocationTrend& trend, const TrendOp
     }
     x->setRange(from.startOfDay(), to.startOfDay());
     y->setRange(bottom, top);
-    chart->legend()->setAlignment(Qt::AlignBottom);
+    // Beside the plot, one entry a line: in a row under it the entries' figures would be cut.
+    chart->legend()->setAlignment(Qt::AlignRight);
     return chart;
 }
 
