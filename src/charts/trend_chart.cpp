@@ -6,6 +6,7 @@
 #include <QChart>
 #include <QDateTimeAxis>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPen>
 #include <QScatterSeries>
@@ -83,16 +84,15 @@ std::vector<TrendPoint> trendPoints(const LocationTrend& trend)
     // A reading counts when it is its day's value and that value is kept: the first of the
     // day's thinnest readings that the user did not ignore.
     const std::vector<DayValue>& values = trend.rates.figures.values;
+    QDate countedDay; // the points are in date order: one counted a day
     for (TrendPoint& p : points) {
         const auto day = std::lower_bound(values.begin(), values.end(), p.date,
                                           [](const DayValue& v, const QDate& d) { return v.date < d; });
         if (day == values.end() || day->date != p.date || !day->kept() || day->thickness != p.thickness
-            || p.mark == Mark::Ignored)
+            || p.mark == Mark::Ignored || countedDay == p.date)
             continue;
-        const bool taken = std::any_of(points.begin(), points.end(), [&](const TrendPoint& other) {
-            return &other != &p && other.counted && other.date == p.date;
-        });
-        p.counted = !taken;
+        p.counted = true;
+        countedDay = p.date;
     }
     return points;
 }
@@ -140,9 +140,10 @@ std::unique_ptr<QChart> makeTrendChart(const LocationTrend& trend, const TrendOp
     chart->setTitle(title.join(QStringLiteral(" · ")));
 
     auto* x = new QDateTimeAxis;
-    x->setFormat(QStringLiteral("yyyy-MM-dd"));
+    // Year and month: a full date under each of a few ticks would not fit a chart in a window.
+    x->setFormat(QStringLiteral("yyyy-MM"));
     x->setTitleText(text(DateAxis));
-    x->setTickCount(6);
+    x->setTickCount(5);
     auto* y = new QValueAxis;
     y->setTitleText(text(ThicknessAxis));
     y->setLabelFormat(QStringLiteral("%.2f"));
@@ -212,8 +213,12 @@ std::unique_ptr<QChart> makeTrendChart(const LocationTrend& trend, const TrendOp
     const QDate from = first.addDays(-span / 20);
     const QDate to = end.addDays(span / 20);
     const double margin = std::max(0.1, (highest - lowest) * 0.08);
-    const double bottom = std::max(0.0, lowest - margin);
-    const double top = highest + margin;
+    // Round ticks (6.00, 7.00, ...), and the vertical line of the next inspection from the
+    // axis's bottom to its top.
+    y->setRange(std::max(0.0, lowest - margin), highest + margin);
+    y->applyNiceNumbers();
+    const double bottom = y->min();
+    const double top = y->max();
 
     if (f.required)
         lines.push_back(addLine(*chart, "required", text(RequiredName).arg(figures[RequiredColumn]),
@@ -238,7 +243,10 @@ std::unique_ptr<QChart> makeTrendChart(const LocationTrend& trend, const TrendOp
         dots->attachAxis(y);
     }
     x->setRange(from.startOfDay(), to.startOfDay());
-    y->setRange(bottom, top);
+    // No entry in the legend for what is not there.
+    if (leftOut->count() == 0)
+        for (QLegendMarker* marker : chart->legend()->markers(leftOut))
+            marker->setVisible(false);
     // Beside the plot, one entry a line: in a row under it the entries' figures would be cut.
     chart->legend()->setAlignment(Qt::AlignRight);
     return chart;

@@ -85,26 +85,29 @@ QIcon statusIcon(Status status, int size)
     return QIcon(pixmap);
 }
 
-// A thickness cell: empty clears the value.
-std::optional<std::optional<std::int32_t>> thicknessInput(const QString& text)
+// A thickness cell into `value` (empty clears it); false when the text is none.
+bool thicknessInput(const QString& text, std::optional<std::int32_t>& value)
 {
-    if (text.trimmed().isEmpty())
-        return std::optional<std::int32_t>();
-    if (const auto value = thicknessFromText(text))
-        return std::optional<std::int32_t>(*value);
-    return std::nullopt;
+    if (text.trimmed().isEmpty()) {
+        value.reset();
+        return true;
+    }
+    value = thicknessFromText(text);
+    return value.has_value();
 }
 
-std::optional<std::optional<std::int32_t>> wholeInput(const QString& text, std::int64_t low, std::int64_t high)
+bool wholeInput(const QString& text, std::int64_t low, std::int64_t high, std::optional<std::int32_t>& value)
 {
     const QString t = text.trimmed();
+    value.reset();
     if (t.isEmpty())
-        return std::optional<std::int32_t>();
+        return true;
     bool ok = false;
-    const qlonglong value = t.toLongLong(&ok);
-    if (!ok || value < low || value > high || t.startsWith(u'+'))
-        return std::nullopt;
-    return std::optional<std::int32_t>(std::int32_t(value));
+    const qlonglong number = t.toLongLong(&ok);
+    if (!ok || number < low || number > high || t.startsWith(u'+'))
+        return false;
+    value = std::int32_t(number);
+    return true;
 }
 
 constexpr Status FilterStatuses[] = {Status::Red, Status::Amber, Status::Grey, Status::Green};
@@ -221,6 +224,7 @@ void HistoryWindow::buildLayout()
     groupsView_->setSelectionBehavior(QAbstractItemView::SelectRows);
     groupsView_->setSelectionMode(QAbstractItemView::SingleSelection);
     groupsView_->verticalHeader()->hide();
+    groupsView_->verticalHeader()->setDefaultSectionSize(groupsView_->fontMetrics().height() + 6);
     groupsView_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                  QAbstractItemView::AnyKeyPressed);
     mapLabel_ = new QLabel(this);
@@ -251,6 +255,7 @@ void HistoryWindow::buildLayout()
     surveysView_ = new QTableView(this);
     surveysView_->setModel(surveys_);
     surveysView_->verticalHeader()->hide();
+    surveysView_->verticalHeader()->setDefaultSectionSize(surveysView_->fontMetrics().height() + 6);
     surveysView_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                   QAbstractItemView::AnyKeyPressed);
     tabs_->addTab(surveysView_, QString());
@@ -396,10 +401,15 @@ void HistoryWindow::recomputeAll()
     afterFiguresChanged();
     if (!columnsFitted_)
         fitLocationColumns();
-    if (drawn_ && locations_->rowOf(*drawn_) >= 0)
+    if (drawn_ && locations_->rowOf(*drawn_) >= 0) {
         selectLocation(*drawn_);
-    else
+    } else if (filter_->rowCount() > 0) {
+        // The worst location's trend, until the user chooses another.
+        const QModelIndex first = filter_->index(0, 0);
+        selectLocation(locations_->rates()[std::size_t(filter_->mapToSource(first).row())].location);
+    } else {
         drawTrend(std::nullopt);
+    }
 }
 
 void HistoryWindow::recompute(const std::function<bool(LocationKey)>& which)
@@ -805,15 +815,12 @@ bool HistoryWindow::editLocation(int row, int column, const QString& text)
     case LocationsModel::DescriptionColumn:
         after.description = text.trimmed();
         break;
-    case LocationsModel::OwnRequiredColumn: {
-        const auto value = thicknessInput(text);
-        if (!value) {
+    case LocationsModel::OwnRequiredColumn:
+        if (!thicknessInput(text, after.required)) {
             fail(Text(texts::BadThicknessInput).arg(text));
             return false;
         }
-        after.required = *value;
         break;
-    }
     case LocationsModel::RenewedColumn:
         if (text.trimmed().isEmpty()) {
             after.renewed.reset();
@@ -843,26 +850,23 @@ bool HistoryWindow::editGroup(int row, int column, const QString& text)
         name = text.trimmed();
         break;
     case GroupsModel::NominalColumn:
-    case GroupsModel::RequiredColumn: {
-        const auto value = thicknessInput(text);
-        if (!value) {
+    case GroupsModel::RequiredColumn:
+        if (!thicknessInput(text, column == GroupsModel::NominalColumn ? values.nominal : values.required)) {
             fail(Text(texts::BadThicknessInput).arg(text));
             return false;
         }
-        (column == GroupsModel::NominalColumn ? values.nominal : values.required) = *value;
         break;
-    }
     case GroupsModel::GridColumnsColumn:
     case GroupsModel::FirstNumberColumn: {
         const bool grid = column == GroupsModel::GridColumnsColumn;
         const std::int64_t low = grid ? 1 : 0;
         const std::int64_t high = grid ? MaxGridColumns : INT32_MAX;
-        const auto value = wholeInput(text, low, high);
-        if (!value) {
+        std::optional<std::int32_t> value;
+        if (!wholeInput(text, low, high, value)) {
             fail(Text(texts::BadNumberInput).arg(low).arg(high).arg(text));
             return false;
         }
-        (grid ? values.gridColumns : values.firstNumber) = *value;
+        (grid ? values.gridColumns : values.firstNumber) = value;
         break;
     }
     default:
@@ -938,8 +942,10 @@ void HistoryWindow::updateMap()
         if (!high || *c.value > *high->value)
             high = &c;
     }
+    // Which end is red: the thin one for thickness, the fast one for loss and rate.
     const QString unit = Text(figure == MapFigure::Rate ? texts::RateUnit : texts::MillimetreUnit);
-    mapNote_->setText(low ? Text(texts::MapScale).arg(low->text, high->text, unit) : QString());
+    const TextPair& scale = figure == MapFigure::LastThickness ? texts::MapScaleThinRed : texts::MapScaleHighRed;
+    mapNote_->setText(low ? Text(scale).arg(low->text, high->text, unit) : QString());
     map_->setCells(std::move(cells));
 }
 

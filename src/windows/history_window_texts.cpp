@@ -62,7 +62,8 @@ const TextPair MapLastThickness{u"последняя толщина", u"last thi
 const TextPair MapLoss{u"утонение с прошлого обследования", u"loss since the previous survey"};
 const TextPair MapRate{u"скорость коррозии", u"corrosion rate"};
 const TextPair MapNoGrid{u"У группы %1 не задано число столбцов сетки.", u"Group %1 has no grid columns set."};
-const TextPair MapScale{u"от %1 до %2 %3", u"from %1 to %2 %3"};
+const TextPair MapScaleThinRed{u"от %1 %3 (красный) до %2 %3 (зелёный)", u"from %1 %3 (red) to %2 %3 (green)"};
+const TextPair MapScaleHighRed{u"от %1 %3 (зелёный) до %2 %3 (красный)", u"from %1 %3 (green) to %2 %3 (red)"};
 const TextPair MillimetreUnit{u"мм", u"mm"};
 const TextPair RateUnit{u"мм/год", u"mm/y"};
 

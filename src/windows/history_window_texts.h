@@ -68,7 +68,8 @@ extern const TextPair MapLastThickness;
 extern const TextPair MapLoss;
 extern const TextPair MapRate;
 extern const TextPair MapNoGrid;   // %1 the group
-extern const TextPair MapScale;    // %1 lowest, %2 highest, %3 the unit
+extern const TextPair MapScaleThinRed; // %1 lowest, %2 highest, %3 the unit
+extern const TextPair MapScaleHighRed;
 extern const TextPair MillimetreUnit;
 extern const TextPair RateUnit;
 

@@ -15,6 +15,7 @@
 #include <QDateTimeAxis>
 #include <QFile>
 #include <QImage>
+#include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QProcess>
@@ -22,6 +23,8 @@
 #include <QValueAxis>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace quilex;
 
@@ -166,7 +169,11 @@ TEST_P(TrendChartIn, DrawsTheFiguresOfTheRates)
     EXPECT_GT(x->max().toMSecsSinceEpoch(), when(QDate(2026, 11, 1)));
     EXPECT_LT(y->min(), 6.0);
     EXPECT_GT(y->max(), 10.0);
-    EXPECT_EQ(x->format(), "yyyy-MM-dd");
+    EXPECT_EQ(x->format(), "yyyy-MM");
+    EXPECT_EQ(y->min(), std::round(y->min())); // round ticks
+    // Nothing left out: no entry for it in the legend.
+    for (QLegendMarker* marker : chart->legend()->markers(seriesNamed<QScatterSeries>(*chart, "left-out")))
+        EXPECT_FALSE(marker->isVisible());
     EXPECT_TRUE(chart->localizeNumbers());
     EXPECT_EQ(chart->locale().decimalPoint(), QLocale::system().decimalPoint());
 }

@@ -135,8 +135,9 @@ TEST_P(HistoryWindowIn, RowsAreWhatHistoryRatesWrites)
 
 TEST_P(HistoryWindowIn, WorstFirstThenFilteredAndSorted)
 {
-    // Red, then amber with the earlier next inspection first, grey, green.
+    // Red, then amber with the earlier next inspection first, grey, green; the worst drawn.
     EXPECT_EQ(shownLocations(), (QStringList{"1-3", "1-2", "1-4", "2-1", "1-1"}));
+    EXPECT_EQ(window.drawnLocation(), (LocationKey{1, 3}));
 
     window.statusFilter()->setCurrentIndex(window.statusFilter()->findText("amber"));
     EXPECT_EQ(shownLocations(), (QStringList{"1-2", "1-4"}));
@@ -283,7 +284,8 @@ TEST_P(HistoryWindowIn, TheGridAsAColourMap)
     // Thinnest red, thickest green; the scale says from what to what.
     EXPECT_GT(cells["C1"].colour.red(), cells["C1"].colour.green());
     EXPECT_GT(cells["A1"].colour.green(), cells["A1"].colour.red());
-    EXPECT_TRUE(window.mapNote()->text().contains(local("5.90")) && window.mapNote()->text().contains(local("9.00")));
+    EXPECT_EQ(window.mapNote()->text(), english() ? "from " + local("5.90") + " mm (red) to " + local("9.00") + " mm (green)"
+                                                  : "от " + local("5.90") + " мм (красный) до " + local("9.00") + " мм (зелёный)");
 
     // The loss since the previous survey, and the rate as the rates write it.
     window.mapFigure()->setCurrentIndex(1);
