@@ -2,6 +2,8 @@
 // and what it says about each measurement location.
 
 #include "base/texts.h"
+#include "charts/readings_chart.h"
+#include "charts/trend_chart.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
 #include "cli/cli_table_io.h"
@@ -13,8 +15,10 @@
 #include "history/sqlite_history.h"
 #include "history/table_readings.h"
 
+#include <QChart>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSize>
 
 #include <cstdio>
 #include <cstring>
@@ -35,6 +39,8 @@ const char* const HistoryHelp =
     "       quilex-cli history rates H.qlh [--as-of YYYY-MM-DD] [--rate max|lt|st] [-o OUT]\n"
     "       quilex-cli history readings H.qlh [-o OUT]\n"
     "       quilex-cli history surveys H.qlh [-o OUT]\n"
+    "       quilex-cli history trend H.qlh ID -o OUT.png|OUT.svg [--as-of YYYY-MM-DD]\n"
+    "                                  [--rate max|lt|st] [--size WxH]\n"
     "Every subcommand also takes --lang ru|en (default ru) for its messages and headers.\n"
     "\n"
     "A survey history keeps the readings of many visits to one object in one file (an\n"
@@ -79,6 +85,10 @@ const char* const HistoryHelp =
     "            the comma-separated file plant databases load.\n"
     "  surveys   one row per survey: number, date, label, operator, gauge, probe, source\n"
     "            tables, readings added.\n"
+    "  trend     draws one location's readings over the years (those left out of the rates\n"
+    "            hollow), the long-term rate's line, the required and nominal thickness,\n"
+    "            the projection to the required thickness and the next inspection, as PNG\n"
+    "            or as SVG (by OUT's ending; --size in pixels, default 900x500).\n"
     "\n"
     "How rates reckons (thicknesses in hundredths of a millimetre, a year of 365.25 days,\n"
     "years moved to dates in whole calendar months):\n"
@@ -214,6 +224,27 @@ bool dateOption(const QString& name, const QString& text, std::optional<QDate>& 
     if (!date)
         error = Text(texts::BadDate).arg(name, text);
     return bool(date);
+}
+
+// --as-of (default today) and --rate, as rates and trend read them.
+bool ratesOptions(const Options& o, QDate& asOf, RateChoice& rate, QString& error)
+{
+    std::optional<QDate> day = QDate::currentDate();
+    if (o.has(QStringLiteral("--as-of")) && !dateOption(QStringLiteral("--as-of"), o.value(QStringLiteral("--as-of")), day, error))
+        return false;
+    asOf = *day;
+    const QString rateText = o.value(QStringLiteral("--rate"), QStringLiteral("max"));
+    if (rateText == QLatin1String("max"))
+        rate = RateChoice::Larger;
+    else if (rateText == QLatin1String("lt"))
+        rate = RateChoice::LongTerm;
+    else if (rateText == QLatin1String("st"))
+        rate = RateChoice::ShortTerm;
+    else {
+        error = Text(texts::BadRate).arg(rateText);
+        return false;
+    }
+    return true;
 }
 
 // The rows of a table, made one at a time: a history's readings can be far more than fit in
@@ -510,17 +541,10 @@ int runRates(const QStringList& args)
         return *status;
     const Options& o = c.options;
     QString error;
-    std::optional<QDate> asOf = QDate::currentDate();
-    if (o.has(QStringLiteral("--as-of")) && !dateOption(QStringLiteral("--as-of"), o.value(QStringLiteral("--as-of")), asOf, error))
-        return historyUsage(error);
-    const QString rateText = o.value(QStringLiteral("--rate"), QStringLiteral("max"));
+    QDate asOf;
     RateChoice rate = RateChoice::Larger;
-    if (rateText == QLatin1String("lt"))
-        rate = RateChoice::LongTerm;
-    else if (rateText == QLatin1String("st"))
-        rate = RateChoice::ShortTerm;
-    else if (rateText != QLatin1String("max"))
-        return historyUsage(Text(texts::BadRate).arg(rateText));
+    if (!ratesOptions(o, asOf, rate, error))
+        return historyUsage(error);
 
     int status = ExitDone;
     const auto store = open(c, status);
@@ -532,7 +556,7 @@ int runRates(const QStringList& args)
     const auto measurements = store->measurements();
     if (!measurements)
         return fileError(measurements.error());
-    const std::vector<LocationRates> rates = historyRates(*settings, *measurements, rate, *asOf);
+    const std::vector<LocationRates> rates = historyRates(*settings, *measurements, rate, asOf);
     const QLocale locale = QLocale::system();
     const Rows rows{texts::ratesHeader(c.language), rates.size(),
                     [&](std::size_t r) { return ratesRow(rates[r], locale); }};
@@ -573,6 +597,57 @@ int runSurveys(const QStringList& args)
     return writeRows(rows, c.options.value(QStringLiteral("-o")), c.language);
 }
 
+int runTrend(const QStringList& args)
+{
+    Common c;
+    if (auto status = parse(args, {QStringLiteral("--as-of"), QStringLiteral("--rate"), QStringLiteral("-o"),
+                                   QStringLiteral("--size")},
+                            {}, 2, false, c))
+        return *status;
+    const Options& o = c.options;
+    const auto key = locationFromText(o.positional[1]);
+    if (!key)
+        return historyUsage(Text(texts::BadLocation).arg(o.positional[1]));
+    QString error;
+    QDate asOf;
+    RateChoice rate = RateChoice::Larger;
+    if (!ratesOptions(o, asOf, rate, error))
+        return historyUsage(error);
+    const QString out = o.value(QStringLiteral("-o"));
+    if (out.isEmpty())
+        return historyUsage(Text(texts::PictureNeeded));
+    QSize size(900, 500);
+    if (o.has(QStringLiteral("--size"))) {
+        const QStringList parts = o.value(QStringLiteral("--size")).split(u'x');
+        bool w = false, h = false;
+        if (parts.size() == 2)
+            size = QSize(parts[0].toInt(&w), parts[1].toInt(&h));
+        if (!w || !h || size.width() < 100 || size.height() < 100 || size.width() > 10000 || size.height() > 10000)
+            return historyUsage(Text(texts::BadPictureSize));
+    }
+
+    int status = ExitDone;
+    const auto store = open(c, status);
+    if (!store)
+        return status;
+    const auto settings = store->settings();
+    if (!settings)
+        return fileError(settings.error());
+    const auto measurements = store->measurements();
+    if (!measurements)
+        return fileError(measurements.error());
+    const std::vector<LocationRates> rates = historyRates(*settings, *measurements, rate, asOf);
+    const auto trend = trendOf(*key, rates, *measurements, *settings);
+    if (!trend)
+        return historyUsage(Text(texts::NoSuchLocation).arg(locationText(*key)));
+    TrendOptions options;
+    options.languageIndex = c.language;
+    const auto chart = makeTrendChart(*trend, options);
+    if (const auto failed = saveChart(*chart, out, size))
+        return fileError(Text(texts::CannotWritePicture).arg(out, *failed));
+    return ExitDone;
+}
+
 struct Subcommand {
     const char* name;
     int (*run)(const QStringList& args);
@@ -581,6 +656,7 @@ struct Subcommand {
 const Subcommand Subcommands[] = {
     {"init", runInit},         {"add", runAdd},         {"group", runGroup},       {"location", runLocation},
     {"mark", runMark},         {"rates", runRates},     {"readings", runReadings}, {"surveys", runSurveys},
+    {"trend", runTrend},
 };
 
 } // namespace

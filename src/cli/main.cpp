@@ -75,7 +75,9 @@ int main(int argc, char* argv[])
     // The report's pages need fonts and so a GUI application, the chart a widgets one; neither
     // opens a window, so neither needs a display.
     bool paints = false;
-    const bool draws = argc > 1 && std::strcmp(argv[1], "chart") == 0;
+    const bool draws = argc > 1
+                       && (std::strcmp(argv[1], "chart") == 0
+                           || (std::strcmp(argv[1], "history") == 0 && argc > 2 && std::strcmp(argv[2], "trend") == 0));
     if (argc > 1 && (std::strcmp(argv[1], "convert") == 0 || std::strcmp(argv[1], "stats") == 0
                      || std::strcmp(argv[1], "history") == 0))
         for (int i = 2; i < argc; ++i)

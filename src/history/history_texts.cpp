@@ -61,9 +61,15 @@ const TextPair CannotReadTable{u"%1; в историю ничего не доб�
 
 const TextPair TooFewArguments{u"не хватает аргументов", u"too few arguments"};
 const TextPair TooManyArguments{u"лишние аргументы", u"too many arguments"};
-const TextPair SubcommandNeeded{u"нужна команда: init, add, group, location, mark, rates, readings или surveys",
-                                u"needs a subcommand: init, add, group, location, mark, rates, readings or surveys"};
+const TextPair SubcommandNeeded{u"нужна команда: init, add, group, location, mark, rates, readings, surveys или trend",
+                                u"needs a subcommand: init, add, group, location, mark, rates, readings, surveys or trend"};
 const TextPair UnknownSubcommand{u"неизвестная команда \"%1\"", u"unknown subcommand \"%1\""};
+const TextPair NoSuchLocation{u"в истории нет точки %1", u"the history has no location %1"};
+const TextPair PictureNeeded{u"нужно -o ФАЙЛ.png или ФАЙЛ.svg: куда записать график",
+                             u"-o OUT.png or OUT.svg is needed: where to write the chart"};
+const TextPair BadPictureSize{u"--size: ШИРИНАxВЫСОТА в точках, каждое от 100 до 10000",
+                              u"--size takes WIDTHxHEIGHT in pixels, 100 to 10000 each"};
+const TextPair CannotWritePicture{u"Не удалось записать \"%1\": %2", u"Cannot write \"%1\": %2"};
 
 const TextPair AllGroups{u"все", u"all"};
 

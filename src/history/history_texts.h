@@ -44,6 +44,10 @@ extern const TextPair TooFewArguments;
 extern const TextPair TooManyArguments;
 extern const TextPair SubcommandNeeded;
 extern const TextPair UnknownSubcommand; // %1 the word
+extern const TextPair NoSuchLocation;    // %1 the location
+extern const TextPair PictureNeeded;
+extern const TextPair BadPictureSize;
+extern const TextPair CannotWritePicture; // %1 the file, %2 why
 
 // The word for the defaults' row of "group all".
 extern const TextPair AllGroups;

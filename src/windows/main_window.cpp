@@ -12,6 +12,8 @@
 #include "windows/progress_dialog.h"
 #include "export/table_formats.h"
 #include "windows/chart_window.h"
+#include "windows/history_commands.h"
+#include "history/table_readings.h"
 #include "windows/statistics_window.h"
 #include "windows/text_fit.h"
 #include "windows/window_texts.h"
@@ -230,6 +232,12 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
     Contents1 = Help1->addAction(QString(), this, &TForm1::Contents1Click);
     About1 = Help1->addAction(QString(), this, &TForm1::About1Click);
 
+    // The survey history after the Edit menu's own items. A table goes into a history from the
+    // values kept beside it, never from its texts.
+    history_ = std::make_unique<HistoryCommands>(
+        this, Edit1, [this] { return readingsOfTable(tableValues_.dataRows()); },
+        [this] { return projectFile_.isEmpty() ? QString() : QFileInfo(projectFile_).fileName(); });
+
     // The desktop's usual keys, shown in the menus. F1 also works with any modifier held
     // (eventFilter), as it always has.
     Save3->setShortcut(QKeySequence::Open);
@@ -378,6 +386,8 @@ void TForm1::switchLanguage(std::uint8_t language)
         statisticsWindow_->retranslate();
     if (chartWindow_)
         chartWindow_->retranslate();
+    if (history_)
+        history_->retranslate();
     if (status_)
         statusBar()->showMessage(status_());
 }

@@ -29,6 +29,7 @@ class TForm3;
 class TForm5;
 class StatisticsWindow;
 class ChartWindow;
+class HistoryCommands;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -141,6 +142,10 @@ public:
     void StringGrid1KeyDown(int key, Qt::KeyboardModifiers modifiers);
     void StringGrid1MouseUp(Qt::MouseButton button, int column, int row);
 
+    // The survey history's commands, at the end of the Edit menu: make, open, add the current
+    // table, and the history window.
+    HistoryCommands* historyCommands() const { return history_.get(); }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -197,6 +202,7 @@ private:
     std::unique_ptr<StatisticsWindow> statisticsWindow_;
     std::unique_ptr<ChartWindow> chartWindow_;
     void refreshAnalysis();
+    std::unique_ptr<HistoryCommands> history_;
 };
 
 // Qt's own dialogs and buttons speak the language in use: Qt's Russian translation is loaded

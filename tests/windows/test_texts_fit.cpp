@@ -10,6 +10,8 @@
 #include "support/sim_gauge.h"
 #include "windows/about_box.h"
 #include "windows/chart_window.h"
+#include "windows/history_sample.h"
+#include "windows/history_window.h"
 #include "windows/statistics_window.h"
 #include "windows/material_settings.h"
 #include "windows/screenshot_window.h"
@@ -251,6 +253,29 @@ TEST_P(TextsFit, StatisticsAndChartWindows)
     QApplication::processEvents();
     expectWhole(window.chartWindow(), QStringLiteral("chart"));
     window.Lang0Click();
+}
+
+TEST_P(TextsFit, HistoryWindowOnALaptopScreen)
+{
+    TempDir dir;
+    const QString path = QString::fromStdString(dir.file("unit4.qlh"));
+    makeSampleHistory(path);
+    auto store = openHistory(path);
+    ASSERT_TRUE(store.ok());
+    HistoryWindow window;
+    window.setAsOf(SampleAsOf);
+    ASSERT_TRUE(window.setHistory(store->get(), path));
+    window.selectLocation({1, 2});
+    expectWhole(&window, QStringLiteral("history-locations"));
+    window.showGroup(1);
+    expectWhole(&window, QStringLiteral("history-groups"));
+    window.showSurveys();
+    expectWhole(&window, QStringLiteral("history-surveys"));
+    // A laptop's 1366 x 768 screen (at twice the scale, as many points) holds it with its frame.
+    EXPECT_LE(window.frameGeometry().width(), 1366);
+    EXPECT_LE(window.frameGeometry().height(), 768);
+    EXPECT_LE(window.minimumSizeHint().width(), 1366 - 40);
+    EXPECT_LE(window.minimumSizeHint().height(), 768 - 60);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, TextsFit, ::testing::Values(LanguageRussian, LanguageEnglish),
