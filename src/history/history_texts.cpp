@@ -61,8 +61,8 @@ const TextPair CannotReadTable{u"%1; в историю ничего не доб�
 
 const TextPair TooFewArguments{u"не хватает аргументов", u"too few arguments"};
 const TextPair TooManyArguments{u"лишние аргументы", u"too many arguments"};
-const TextPair SubcommandNeeded{u"нужна команда: init, add, group, location, mark, rates, readings или surveys",
-                                u"needs a subcommand: init, add, group, location, mark, rates, readings or surveys"};
+const TextPair SubcommandNeeded{u"нужна команда: init, add, group, location, mark, rates, readings, surveys или report",
+                                u"needs a subcommand: init, add, group, location, mark, rates, readings, surveys or report"};
 const TextPair UnknownSubcommand{u"неизвестная команда \"%1\"", u"unknown subcommand \"%1\""};
 
 const TextPair AllGroups{u"все", u"all"};
