@@ -207,6 +207,7 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
     Help1 = menuBar()->addMenu(QString());
     Contents1 = Help1->addAction(QString(), this, &TForm1::Contents1Click);
     About1 = Help1->addAction(QString(), this, &TForm1::About1Click);
+    setUpInspectionReport();
 
     // The desktop's usual keys, shown in the menus. F1 also works with any modifier held
     // (eventFilter), as it always has.
@@ -347,6 +348,7 @@ void TForm1::switchLanguage(std::uint8_t language)
     About1->setText(Text(MainText::About));
     Statistics1->setText(Text(StatisticsMenuText));
     Chart1->setText(Text(ChartMenuText));
+    retranslateInspectionReport();
     Button1->setText(Text(MainText::ReadArchive));
     Button2->setText(Text(MainText::MaterialSettings));
     layoutButtons();
