@@ -145,57 +145,75 @@ void Layout::table(const ReportTable& t)
     const double swatch = px(SwatchMm);
 
     // The widths: each column at least as wide as its longest word, so that no word is ever
-    // split; as wide as its longest text when the page has room. Too wide even so: smaller.
+    // split; a header may wrap where its column's values are narrower; as wide as the longest
+    // text when the page has room. Too wide even so: smaller type.
     double pointSize = t.pointSize;
     int panes = std::max(1, t.panes);
-    std::vector<double> natural(cols), minimum(cols);
+    // full: every text on one line; compact: the values on one line, the header wrapped;
+    // minimum: the longest word.
+    std::vector<double> full(cols), compact(cols), minimum(cols);
     QFont font, bold;
     auto paneWidth = [&](int n) { return (width_ - px(PaneGapMm) * (n - 1)) / n; };
+    auto sum = [](const std::vector<double>& v) { return std::accumulate(v.begin(), v.end(), 0.0); };
     for (;;) {
         font = reportFont(pointSize, false);
         bold = reportFont(pointSize, true);
         const QFontMetricsF plain(font, &device_), heavy(bold, &device_);
-        std::fill(natural.begin(), natural.end(), 0.0);
+        std::fill(full.begin(), full.end(), 0.0);
+        std::fill(compact.begin(), compact.end(), 0.0);
         std::fill(minimum.begin(), minimum.end(), 0.0);
-        auto measure = [&](std::size_t c, const QString& text, const QFontMetricsF& m, double extra) {
+        auto measure = [&](std::size_t c, const QString& text, const QFontMetricsF& m, double extra, bool header) {
             for (const QString& line : text.split(u'\n')) {
-                natural[c] = std::max(natural[c], m.horizontalAdvance(line) + extra);
-                for (const QString& word : line.split(u' ', Qt::SkipEmptyParts))
-                    minimum[c] = std::max(minimum[c], m.horizontalAdvance(word) + extra);
+                const double whole = m.horizontalAdvance(line) + extra;
+                full[c] = std::max(full[c], whole);
+                for (const QString& word : line.split(u' ', Qt::SkipEmptyParts)) {
+                    const double w = m.horizontalAdvance(word) + extra;
+                    minimum[c] = std::max(minimum[c], w);
+                    if (header)
+                        compact[c] = std::max(compact[c], w);
+                }
+                if (!header)
+                    compact[c] = std::max(compact[c], whole);
             }
         };
         for (std::size_t c = 0; c < cols && c < std::size_t(t.header.size()); ++c)
-            measure(c, t.header[qsizetype(c)], heavy, 0);
+            measure(c, t.header[qsizetype(c)], heavy, 0, true);
         for (const auto& row : t.rows)
             for (std::size_t c = 0; c < row.size(); ++c)
-                measure(c, row[c].text, row[c].bold ? heavy : plain, row[c].swatch ? swatch * 1.4 : 0);
+                measure(c, row[c].text, row[c].bold ? heavy : plain, row[c].swatch ? swatch * 1.4 : 0, false);
         for (std::size_t c = 0; c < cols; ++c) {
-            natural[c] += 2 * padX;
+            full[c] += 2 * padX;
+            compact[c] += 2 * padX;
             minimum[c] += 2 * padX;
         }
-        const double naturalSum = std::accumulate(natural.begin(), natural.end(), 0.0);
-        while (panes > 1 && naturalSum > paneWidth(panes))
+        while (panes > 1 && sum(compact) > paneWidth(panes))
             --panes;
-        const double minimumSum = std::accumulate(minimum.begin(), minimum.end(), 0.0);
-        if (minimumSum <= paneWidth(panes) || pointSize <= SmallestPointSize)
+        if (sum(minimum) <= paneWidth(panes) || pointSize <= SmallestPointSize)
             break;
         pointSize = std::max(SmallestPointSize, pointSize - 0.5);
     }
     const double pane = paneWidth(panes);
-    std::vector<double> widths(cols);
-    const double naturalSum = std::accumulate(natural.begin(), natural.end(), 0.0);
-    const double minimumSum = std::accumulate(minimum.begin(), minimum.end(), 0.0);
-    if (naturalSum <= pane) {
-        // Room to spare goes to every column alike, so a table spans its pane.
-        const double extra = (pane - naturalSum) / double(cols);
+    // From the narrower widths towards the wider ones, each column by its share of the room.
+    auto between = [&](const std::vector<double>& from, const std::vector<double>& to) {
+        const double want = sum(to) - sum(from);
+        const double room = pane - sum(from);
+        std::vector<double> w(cols);
         for (std::size_t c = 0; c < cols; ++c)
-            widths[c] = natural[c] + (t.ruled ? extra : 0);
+            w[c] = from[c] + (want > 0 ? room * (to[c] - from[c]) / want : 0);
+        return w;
+    };
+    std::vector<double> widths;
+    if (sum(full) <= pane) {
+        widths = full;
+        // A table without rules spreads over its pane, the way a form's fields do; a ruled table
+        // that fits is no wider than it needs to be.
         if (!t.ruled)
-            widths.back() += pane - naturalSum;
-    } else if (minimumSum <= pane) {
-        const double want = naturalSum - minimumSum;
-        for (std::size_t c = 0; c < cols; ++c)
-            widths[c] = minimum[c] + (pane - minimumSum) * (want > 0 ? (natural[c] - minimum[c]) / want : 0);
+            for (double& w : widths)
+                w += (pane - sum(full)) / double(cols);
+    } else if (sum(compact) <= pane) {
+        widths = between(compact, full);
+    } else if (sum(minimum) <= pane) {
+        widths = between(minimum, compact);
     } else {
         // The smallest type and still too wide: the columns keep their words whole and run
         // past the margin rather than cut one.
