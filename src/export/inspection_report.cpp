@@ -163,8 +163,9 @@ ReportTable readingsTable(const InspectionReport& r, std::span<const ArchiveValu
                     text(texts::MarkColumn, l)};
     table.alignment = {Qt::AlignRight, Qt::AlignRight, Qt::AlignRight, Qt::AlignRight,
                        Qt::AlignLeft, Qt::AlignLeft, Qt::AlignLeft};
+    // Two readings side by side: a download of 2048 readings on about 17 pages, not 35.
     table.panes = 2;
-    table.pointSize = 7.5;
+    table.pointSize = 7;
     const QString mark = text(texts::BelowMinimumMark, l);
     table.rows.reserve(rows.size());
     for (const ArchiveValues& v : rows) {

@@ -222,8 +222,11 @@ void Layout::table(const ReportTable& t)
 
     const QFontMetricsF plain(font, &device_), heavy(bold, &device_);
     const double lineHeight = std::max(plain.lineSpacing(), heavy.lineSpacing());
+    // A column made exactly as wide as its text must not wrap it for a rounding of the sum.
+    const double slack = px(0.05);
     auto wrapCell = [&](const QString& text, std::size_t c, const QFontMetricsF& m, double extra) {
-        return wrapWords(text, [&](const QString& s) { return m.horizontalAdvance(s); }, widths[c] - 2 * padX - extra);
+        return wrapWords(text, [&](const QString& s) { return m.horizontalAdvance(s); },
+                         widths[c] - 2 * padX - extra + slack);
     };
 
     std::vector<QStringList> headerLines(cols);

@@ -31,7 +31,7 @@ const TextPair ReadingsHeading{u"Измерения", u"Readings"};
 const TextPair BelowMinimumNote{u"Измерения тоньше минимальной допустимой толщины отмечены словами «%1» и выделены.",
                                 u"Readings thinner than the minimum allowable thickness are marked \"%1\" and shaded."};
 const TextPair MarkColumn{u"Отметка", u"Mark"};
-const TextPair BelowMinimumMark{u"ниже минимума", u"below minimum"};
+const TextPair BelowMinimumMark{u"ниже мин.", u"below min."};
 const TextPair NoReadings{u"В таблице нет измерений.", u"The table holds no readings."};
 const TextPair Signature{u"Контроль выполнил: ______________________   Подпись: ______________   Дата: __________",
                          u"Inspected by: ______________________   Signature: ______________   Date: __________"};
