@@ -205,11 +205,14 @@ void Layout::table(const ReportTable& t)
     std::vector<double> widths;
     if (sum(full) <= pane) {
         widths = full;
-        // A table without rules spreads over its pane, the way a form's fields do; a ruled table
-        // that fits is no wider than it needs to be.
-        if (!t.ruled)
-            for (double& w : widths)
-                w += (pane - sum(full)) / double(cols);
+        // A table without rules is a form of labels and values: it spreads over its pane, the
+        // values taking the room, so that a second pair of a row starts at the same place on
+        // every row. A ruled table that fits is no wider than it needs to be.
+        if (!t.ruled) {
+            const std::size_t values = cols / 2;
+            for (std::size_t c = 1; c < cols && values > 0; c += 2)
+                widths[c] += (pane - sum(full)) / double(values);
+        }
     } else if (sum(compact) <= pane) {
         widths = between(compact, full);
     } else if (sum(minimum) <= pane) {

@@ -49,7 +49,9 @@ struct ReportTable {
     // Per column; a column without one is aligned left.
     std::vector<Qt::Alignment> alignment;
     std::vector<std::vector<ReportCell>> rows;
-    bool ruled = true;   // lines round every cell, a grey header
+    // Lines round every cell, a grey header. A table without them is a form of label and value
+    // pairs, which spreads over the page, its values taking the room.
+    bool ruled = true;
     int panes = 1;       // side by side when the table is narrow enough: rows run down one, then the next
     double pointSize = 8;
 };
