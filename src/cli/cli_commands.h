@@ -29,6 +29,7 @@ int runConvert(const QStringList& args);
 int runStats(const QStringList& args);
 int runChart(const QStringList& args);
 int runHistory(const QStringList& args);
+int runReport(const QStringList& args);
 extern const char* const DevicesHelp;
 extern const char* const ArchiveHelp;
 extern const char* const MaterialsHelp;
@@ -37,5 +38,6 @@ extern const char* const ConvertHelp;
 extern const char* const StatsHelp;
 extern const char* const ChartHelp;
 extern const char* const HistoryHelp;
+extern const char* const ReportHelp;
 
 } // namespace quilex::cli

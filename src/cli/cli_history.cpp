@@ -7,6 +7,8 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
 #include "cli/cli_table_io.h"
+#include "export/history_report.h"
+#include "export/report_texts.h"
 #include "export/table_formats.h"
 #include "history/history_tables.h"
 #include "history/history_texts.h"
@@ -41,6 +43,8 @@ const char* const HistoryHelp =
     "       quilex-cli history surveys H.qlh [-o OUT]\n"
     "       quilex-cli history trend H.qlh ID -o OUT.png|OUT.svg [--as-of YYYY-MM-DD]\n"
     "                                  [--rate max|lt|st] [--size WxH]\n"
+    "       quilex-cli history report H.qlh -o OUT.pdf|OUT.xlsx [--as-of YYYY-MM-DD]\n"
+    "                                  [--rate max|lt|st]\n"
     "Every subcommand also takes --lang ru|en (default ru) for its messages and headers.\n"
     "\n"
     "A survey history keeps the readings of many visits to one object in one file (an\n"
@@ -89,6 +93,13 @@ const char* const HistoryHelp =
     "            hollow), the long-term rate's line, the required and nominal thickness,\n"
     "            the projection to the required thickness and the next inspection, as PNG\n"
     "            or as SVG (by OUT's ending; --size in pixels, default 900x500).\n"
+    "  report    the history's report. OUT.pdf: the object, its code and the surveys, a\n"
+    "            summary (locations by status, the groups, the ten worst locations with\n"
+    "            their next inspection), then each group's locations with the figures of\n"
+    "            \"rates\"; A4, \"page N of M\" on every page. OUT.xlsx: the sheets Summary,\n"
+    "            Locations (every column of \"rates\"), Surveys and Readings (every reading,\n"
+    "            one a row, as \"readings\" lists them), numbers as numbers and dates as\n"
+    "            dates, the header row frozen, each sheet printed one page wide.\n"
     "\n"
     "How rates reckons (thicknesses in hundredths of a millimetre, a year of 365.25 days,\n"
     "years moved to dates in whole calendar months):\n"
@@ -224,27 +235,6 @@ bool dateOption(const QString& name, const QString& text, std::optional<QDate>& 
     if (!date)
         error = Text(texts::BadDate).arg(name, text);
     return bool(date);
-}
-
-// --as-of (default today) and --rate, as rates and trend read them.
-bool ratesOptions(const Options& o, QDate& asOf, RateChoice& rate, QString& error)
-{
-    std::optional<QDate> day = QDate::currentDate();
-    if (o.has(QStringLiteral("--as-of")) && !dateOption(QStringLiteral("--as-of"), o.value(QStringLiteral("--as-of")), day, error))
-        return false;
-    asOf = *day;
-    const QString rateText = o.value(QStringLiteral("--rate"), QStringLiteral("max"));
-    if (rateText == QLatin1String("max"))
-        rate = RateChoice::Larger;
-    else if (rateText == QLatin1String("lt"))
-        rate = RateChoice::LongTerm;
-    else if (rateText == QLatin1String("st"))
-        rate = RateChoice::ShortTerm;
-    else {
-        error = Text(texts::BadRate).arg(rateText);
-        return false;
-    }
-    return true;
 }
 
 // The rows of a table, made one at a time: a history's readings can be far more than fit in
@@ -533,6 +523,27 @@ int runMark(const QStringList& args)
     return ExitDone;
 }
 
+// --as-of (default today) and --rate, as rates, trend and report read them; a usage error's exit
+// status when they are wrong.
+std::optional<int> ratesOptions(const Options& o, QDate& asOf, RateChoice& rate)
+{
+    QString error;
+    std::optional<QDate> day = QDate::currentDate();
+    if (o.has(QStringLiteral("--as-of")) && !dateOption(QStringLiteral("--as-of"), o.value(QStringLiteral("--as-of")), day, error))
+        return historyUsage(error);
+    asOf = *day;
+    const QString rateText = o.value(QStringLiteral("--rate"), QStringLiteral("max"));
+    if (rateText == QLatin1String("lt"))
+        rate = RateChoice::LongTerm;
+    else if (rateText == QLatin1String("st"))
+        rate = RateChoice::ShortTerm;
+    else if (rateText == QLatin1String("max"))
+        rate = RateChoice::Larger;
+    else
+        return historyUsage(Text(texts::BadRate).arg(rateText));
+    return std::nullopt;
+}
+
 int runRates(const QStringList& args)
 {
     Common c;
@@ -540,11 +551,10 @@ int runRates(const QStringList& args)
                             false, c))
         return *status;
     const Options& o = c.options;
-    QString error;
     QDate asOf;
     RateChoice rate = RateChoice::Larger;
-    if (!ratesOptions(o, asOf, rate, error))
-        return historyUsage(error);
+    if (auto status = ratesOptions(o, asOf, rate))
+        return *status;
 
     int status = ExitDone;
     const auto store = open(c, status);
@@ -608,11 +618,10 @@ int runTrend(const QStringList& args)
     const auto key = locationFromText(o.positional[1]);
     if (!key)
         return historyUsage(Text(texts::BadLocation).arg(o.positional[1]));
-    QString error;
     QDate asOf;
     RateChoice rate = RateChoice::Larger;
-    if (!ratesOptions(o, asOf, rate, error))
-        return historyUsage(error);
+    if (auto status = ratesOptions(o, asOf, rate))
+        return *status;
     const QString out = o.value(QStringLiteral("-o"));
     if (out.isEmpty())
         return historyUsage(Text(texts::PictureNeeded));
@@ -648,6 +657,50 @@ int runTrend(const QStringList& args)
     return ExitDone;
 }
 
+int runHistoryReport(const QStringList& args)
+{
+    Common c;
+    if (auto status = parse(args, {QStringLiteral("--as-of"), QStringLiteral("--rate"), QStringLiteral("-o")}, {}, 1,
+                            false, c))
+        return *status;
+    const Options& o = c.options;
+    const QString out = o.value(QStringLiteral("-o"));
+    const bool workbook = out.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive);
+    if (!workbook && !out.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        return historyUsage(Text(report_texts::ReportOutput).arg(out));
+    HistoryReport report;
+    if (auto status = ratesOptions(o, report.asOf, report.rate))
+        return *status;
+    report.languageIndex = c.language;
+
+    int status = ExitDone;
+    const auto store = open(c, status);
+    if (!store)
+        return status;
+    auto settings = store->settings();
+    if (!settings)
+        return fileError(settings.error());
+    const auto measurements = store->measurements();
+    if (!measurements)
+        return fileError(measurements.error());
+    auto surveys = store->surveys();
+    if (!surveys)
+        return fileError(surveys.error());
+    report.rates = historyRates(*settings, *measurements, report.rate, report.asOf);
+    report.settings = std::move(settings).value();
+    report.surveys = std::move(surveys).value();
+    if (workbook) {
+        auto readings = store->readings();
+        if (!readings)
+            return fileError(readings.error());
+        report.readings = std::move(readings).value();
+    }
+    const Result<void> written = workbook ? writeHistoryWorkbook(report, out) : writeHistoryReportPdf(report, out);
+    if (!written)
+        return fileError(written.error());
+    return ExitDone;
+}
+
 struct Subcommand {
     const char* name;
     int (*run)(const QStringList& args);
@@ -657,6 +710,7 @@ const Subcommand Subcommands[] = {
     {"init", runInit},         {"add", runAdd},         {"group", runGroup},       {"location", runLocation},
     {"mark", runMark},         {"rates", runRates},     {"readings", runReadings}, {"surveys", runSurveys},
     {"trend", runTrend},
+    {"report", runHistoryReport},
 };
 
 } // namespace

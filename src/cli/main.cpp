@@ -24,6 +24,7 @@ const Command commands[] = {
     {"convert", "read a table, sort it, write it in another form", ConvertHelp, runConvert},
     {"stats", "the statistics of a table per series, with thickness limits", StatsHelp, runStats},
     {"chart", "the chart of a table's readings, or their histogram, as PNG or SVG", ChartHelp, runChart},
+    {"report", "the inspection report of a table, as PDF", ReportHelp, runReport},
     {"history", "a survey history of many visits: corrosion rates, remaining life, next inspection", HistoryHelp,
      runHistory},
 };
@@ -76,8 +77,9 @@ int main(int argc, char* argv[])
     // opens a window, so neither needs a display.
     bool paints = false;
     const bool draws = argc > 1
-                       && (std::strcmp(argv[1], "chart") == 0
-                           || (std::strcmp(argv[1], "history") == 0 && argc > 2 && std::strcmp(argv[2], "trend") == 0));
+                       && (std::strcmp(argv[1], "chart") == 0 || std::strcmp(argv[1], "report") == 0
+                           || (std::strcmp(argv[1], "history") == 0 && argc > 2
+                               && (std::strcmp(argv[2], "trend") == 0 || std::strcmp(argv[2], "report") == 0)));
     if (argc > 1 && (std::strcmp(argv[1], "convert") == 0 || std::strcmp(argv[1], "stats") == 0
                      || std::strcmp(argv[1], "history") == 0))
         for (int i = 2; i < argc; ++i)

@@ -61,8 +61,9 @@ const TextPair CannotReadTable{u"%1; в историю ничего не доб�
 
 const TextPair TooFewArguments{u"не хватает аргументов", u"too few arguments"};
 const TextPair TooManyArguments{u"лишние аргументы", u"too many arguments"};
-const TextPair SubcommandNeeded{u"нужна команда: init, add, group, location, mark, rates, readings, surveys или trend",
-                                u"needs a subcommand: init, add, group, location, mark, rates, readings, surveys or trend"};
+const TextPair SubcommandNeeded{
+    u"нужна команда: init, add, group, location, mark, rates, readings, surveys, trend или report",
+    u"needs a subcommand: init, add, group, location, mark, rates, readings, surveys, trend or report"};
 const TextPair UnknownSubcommand{u"неизвестная команда \"%1\"", u"unknown subcommand \"%1\""};
 const TextPair NoSuchLocation{u"в истории нет точки %1", u"the history has no location %1"};
 const TextPair PictureNeeded{u"нужно -o ФАЙЛ.png или ФАЙЛ.svg: куда записать график",

@@ -231,6 +231,7 @@ TForm1::TForm1(ExchangeState& state, QWidget* parent)
     Help1 = menuBar()->addMenu(QString());
     Contents1 = Help1->addAction(QString(), this, &TForm1::Contents1Click);
     About1 = Help1->addAction(QString(), this, &TForm1::About1Click);
+    setUpInspectionReport();
 
     // The survey history after the Edit menu's own items. A table goes into a history from the
     // values kept beside it, never from its texts.
@@ -377,6 +378,7 @@ void TForm1::switchLanguage(std::uint8_t language)
     About1->setText(Text(MainText::About));
     Statistics1->setText(Text(StatisticsMenuText));
     Chart1->setText(Text(ChartMenuText));
+    retranslateInspectionReport();
     Button1->setText(Text(MainText::ReadArchive));
     Button2->setText(Text(MainText::MaterialSettings));
     layoutButtons();

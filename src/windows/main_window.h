@@ -7,6 +7,7 @@
 #include "windows/string_grid_view.h"
 #include "table/table_values.h"
 #include "table/thickness_limits.h"
+#include "table/report_title.h"
 #include "exchange/exchange_state.h"
 #include "windows/widget_bridge.h"
 
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 #include <memory>
 
 class QAction;
@@ -139,6 +141,21 @@ public:
     void showTableRow(int gridRow);
     ChartWindow* chartWindow() const { return chartWindow_.get(); }
     void About1Click();
+
+    // ---- The inspection report: File -> "Inspection report", after the menu's own items.
+    QAction* InspectionReport1 = nullptr;
+    void InspectionReport1Click();
+    // The title block's texts, typed in the report's dialog and kept beside the limits.
+    const ReportTitle& reportTitle() const { return reportTitle_; }
+    void setReportTitle(const ReportTitle& title) { reportTitle_ = title; }
+    // The report's dialog (replaceable for tests): edits the texts, and says whether to
+    // preview or to write a PDF; nothing when cancelled. Then the PDF's file dialog.
+    enum class ReportChoice { Preview, Pdf };
+    using ReportTitleQuestion = std::function<std::optional<ReportChoice>(QWidget* parent, ReportTitle& title)>;
+    ReportTitleQuestion askReportTitle;
+    FileDialog saveReportPdfDialog;
+    // ---- end of the inspection report
+
     void StringGrid1KeyDown(int key, Qt::KeyboardModifiers modifiers);
     void StringGrid1MouseUp(Qt::MouseButton button, int column, int row);
 
@@ -203,6 +220,10 @@ private:
     std::unique_ptr<ChartWindow> chartWindow_;
     void refreshAnalysis();
     std::unique_ptr<HistoryCommands> history_;
+    // The inspection report's menu item and its texts.
+    void setUpInspectionReport();
+    void retranslateInspectionReport();
+    ReportTitle reportTitle_;
 };
 
 // Qt's own dialogs and buttons speak the language in use: Qt's Russian translation is loaded

@@ -14,6 +14,7 @@
 #include "windows/history_window.h"
 #include "windows/statistics_window.h"
 #include "windows/material_settings.h"
+#include "windows/report_title_dialog.h"
 #include "windows/screenshot_window.h"
 #include "windows/window_texts.h"
 #include "windows/windows_test_support.h"
@@ -276,6 +277,20 @@ TEST_P(TextsFit, HistoryWindowOnALaptopScreen)
     EXPECT_LE(window.frameGeometry().height(), 768);
     EXPECT_LE(window.minimumSizeHint().width(), 1366 - 40);
     EXPECT_LE(window.minimumSizeHint().height(), 768 - 60);
+}
+
+TEST_P(TextsFit, InspectionReportDialog)
+{
+    ReportTitle title;
+    title.object = QStringLiteral("Сепаратор V-101, штуцер N3");
+    title.operatorName = QStringLiteral("Петров П. П.");
+    title.calibration = QStringLiteral("по образцу 5,00 мм и 20,00 мм");
+    ReportTitleDialog dialog(title);
+    expectWhole(&dialog, QStringLiteral("inspection-report"));
+    // The dialog fits the screen it is shown on.
+    const QRect screen = dialog.screen()->availableGeometry();
+    EXPECT_LE(dialog.frameGeometry().width(), screen.width());
+    EXPECT_LE(dialog.frameGeometry().height(), screen.height());
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, TextsFit, ::testing::Values(LanguageRussian, LanguageEnglish),
