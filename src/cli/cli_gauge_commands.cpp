@@ -253,11 +253,11 @@ int runConvert(const QStringList& args)
     // One project sorted into another straight from its bytes is done by quilex-cli itself
     // (cli_launcher.cpp); it comes here when that takes the long way.
     StringGrid table;
-    // A project's thickness limits go on to a project, and into a workbook's statistics.
+    // A project's thickness limits and title block go on to a project, the limits also into a
+    // workbook's statistics.
     const auto read = readTable(in, table, *lang);
     if (!read)
         return fileFailure(read.error());
-    const TableLimits& limits = read->limits;
     if (column >= 0) {
         if (column >= table.colCount())
             return usageError("convert", QStringLiteral("the table has no column %1").arg(column), ConvertHelp);
@@ -266,7 +266,7 @@ int runConvert(const QStringList& args)
         if (click.outcome == HeaderClickOutcome::Failed)
             return fileFailure(click.error);
     }
-    if (const auto written = writeTable(table, out, *lang, limits); !written)
+    if (const auto written = writeTable(table, out, *lang, *read); !written)
         return fileFailure(written.error());
     return ExitDone;
 }

@@ -28,7 +28,7 @@ const char* const ReportHelp =
     "M\". No display is needed.\n"
     "\n"
     "  --object, --place, --operator, --gauge, --serial, --probe, --calibration,\n"
-    "  --couplant TEXT   the title block's texts (empty unless given)\n"
+    "  --couplant TEXT   the title block's texts (a project file's own unless given)\n"
     "  --min MM          minimum allowable thickness for the whole table\n"
     "  --nominal MM      nominal thickness for the whole table\n"
     "  --lang ru|en      the report's language (default ru)\n"
@@ -55,12 +55,12 @@ int runReport(const QStringList& args)
     setLanguageIndex(std::uint8_t(*lang));
 
     StringGrid table;
-    TableLimits kept;
-    if (auto failed = readTable(options.positional.front(), table, *lang, &kept)) {
-        std::fprintf(stderr, "quilex-cli: %s\n", failed->toUtf8().constData());
+    const auto read = readTable(options.positional.front(), table, *lang);
+    if (!read) {
+        std::fprintf(stderr, "quilex-cli: %s\n", read.error().toUtf8().constData());
         return ExitFileError;
     }
-    const auto limits = limitOptions(options, kept, error);
+    const auto limits = limitOptions(options, read->limits, error);
     if (!limits)
         return usageError("report", error, ReportHelp);
 
@@ -69,14 +69,20 @@ int runReport(const QStringList& args)
     report.values = &values;
     report.limits = *limits;
     report.languageIndex = *lang;
-    report.title.object = options.value(QStringLiteral("--object"));
-    report.title.place = options.value(QStringLiteral("--place"));
-    report.title.operatorName = options.value(QStringLiteral("--operator"));
-    report.title.gauge = options.value(QStringLiteral("--gauge"));
-    report.title.serial = options.value(QStringLiteral("--serial"));
-    report.title.probe = options.value(QStringLiteral("--probe"));
-    report.title.calibration = options.value(QStringLiteral("--calibration"));
-    report.title.couplant = options.value(QStringLiteral("--couplant"));
+    // The title block the project keeps, each text given as an option over the project's own.
+    report.title = read->title;
+    const auto take = [&options](const char* option, QString& text) {
+        if (options.has(QLatin1String(option)))
+            text = options.value(QLatin1String(option));
+    };
+    take("--object", report.title.object);
+    take("--place", report.title.place);
+    take("--operator", report.title.operatorName);
+    take("--gauge", report.title.gauge);
+    take("--serial", report.title.serial);
+    take("--probe", report.title.probe);
+    take("--calibration", report.title.calibration);
+    take("--couplant", report.title.couplant);
     report.chart = readingsChartPicture(values.dataRows(), report.limits, *lang);
     if (auto written = writeInspectionReportPdf(report, options.value(QStringLiteral("-o"))); !written) {
         std::fprintf(stderr, "quilex-cli: %s\n", written.error().toUtf8().constData());

@@ -28,7 +28,7 @@ bool isProjectFile(const QString& path)
     return std::strcmp(formatOf(path).id, "qlx") == 0;
 }
 
-Result<void> writeTable(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits& limits)
+Result<void> writeTable(const StringGrid& grid, const QString& path, int languageIndex, const ProjectExtras& kept)
 {
     if (path.isEmpty()) {
         const QByteArray text = tableAsText(grid, *tableFormatById("tsv"));
@@ -37,7 +37,7 @@ Result<void> writeTable(const StringGrid& grid, const QString& path, int languag
             return fail(Text(table_texts::CannotWriteStandardOutput, std::uint8_t(languageIndex)));
         return done();
     }
-    return formatOf(path).write(grid, path, languageIndex, limits);
+    return formatOf(path).write(grid, path, languageIndex, kept);
 }
 
 Result<ProjectExtras> readTable(const QString& path, StringGrid& grid, int languageIndex)

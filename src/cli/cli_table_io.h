@@ -17,9 +17,9 @@ namespace quilex::cli {
 bool isProjectFile(const QString& path);
 
 // All RowCount rows, header row first, ColCount cells each, into the format the name's ending
-// says; an empty path is standard output. A project file keeps the limits after its cells; a
-// workbook's statistics sheet uses them.
-Result<void> writeTable(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits& limits = {});
+// says; an empty path is standard output. A project file keeps the limits and the report's title
+// block after its cells; a workbook's statistics sheet uses the limits.
+Result<void> writeTable(const StringGrid& grid, const QString& path, int languageIndex, const ProjectExtras& kept = {});
 
 // Replaces the grid with the file's table, with the limits it keeps: a project whatever its
 // name when its bytes are one, else the text its ending says. Limits that could not be read are

@@ -84,7 +84,7 @@ Result<ProjectExtras> textIntoGrid(const QByteArray& text, const TableFormat& fo
 
 // The two text forms, by their format's id: one reader and one writer each.
 template <const char* Id>
-Result<void> writeText(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits&)
+Result<void> writeText(const StringGrid& grid, const QString& path, int languageIndex, const ProjectExtras&)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -107,15 +107,15 @@ Result<ProjectExtras> readText(const QString& path, StringGrid& grid, int langua
 constexpr char Tsv[] = "tsv";
 constexpr char Csv[] = "csv";
 
-Result<void> writeWorkbook(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits& limits)
+Result<void> writeWorkbook(const StringGrid& grid, const QString& path, int languageIndex, const ProjectExtras& kept)
 {
     const QString title = Text(mainWindowText(MainText::ArchiveTitle), std::uint8_t(languageIndex));
-    if (const auto written = ExportToSpreadsheet(grid, path, title, QLocale::system(), limits, languageIndex); !written)
+    if (const auto written = ExportToSpreadsheet(grid, path, title, QLocale::system(), kept.limits, languageIndex); !written)
         return writeError(path, written.detail(), languageIndex);
     return done();
 }
 
-Result<void> writeReport(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits&)
+Result<void> writeReport(const StringGrid& grid, const QString& path, int languageIndex, const ProjectExtras&)
 {
     // Laying out the pages needs fonts, which only a GUI application has.
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
@@ -126,7 +126,7 @@ Result<void> writeReport(const StringGrid& grid, const QString& path, int langua
 }
 
 const TableFormat Formats[] = {
-    {"qlx", "Quilex-A Project", {QLatin1String(ProjectFileEnding)}, readProjectFile, writeProjectFile},
+    {"qlx", "Quilex-A Project", {QLatin1String(ProjectFileEnding)}, readProjectFile, writeProjectWithExtras},
     {Tsv, "Tab-separated text", {QStringLiteral(".tsv"), QStringLiteral(".txt")}, readText<Tsv>, writeText<Tsv>},
     {Csv, "Comma-separated text", {QStringLiteral(".csv")}, readText<Csv>, writeText<Csv>},
     {"xlsx", "Excel 2007 workbook", {QStringLiteral(".xlsx")}, nullptr, writeWorkbook},

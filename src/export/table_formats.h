@@ -26,7 +26,8 @@ struct TableFormat {
     // Null for a format that is only written.
     Result<ProjectExtras> (*read)(const QString& path, StringGrid& grid, int languageIndex);
     // Write the whole table (all RowCount rows, header row first) and, where the format keeps
-    // them, the limits (a project file; the workbook's statistics), or say why not.
+    // them, the limits (a project file; the workbook's statistics) and the report's title block
+    // (a project file), or say why not.
     TableWriter write;
 };
 

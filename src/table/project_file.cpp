@@ -219,7 +219,7 @@ Failure tooLarge(const QString& path, int languageIndex)
 
 } // namespace
 
-QByteArray encodeProject(const StringGrid& grid, const TableLimits& limits)
+QByteArray encodeProject(const StringGrid& grid, const TableLimits& limits, const ReportTitle& title)
 {
     const int cols = grid.colCount();
     const int rows = grid.rowCount();
@@ -252,7 +252,9 @@ QByteArray encodeProject(const StringGrid& grid, const TableLimits& limits)
         p += column.size();
         std::vector<char>().swap(column);
     }
-    bytes += encodeLimits(limits); // nothing at all when there are none
+    // Nothing at all when there are none; the limits end the file.
+    bytes += encodeTitle(title);
+    bytes += encodeLimits(limits);
     return bytes;
 }
 
@@ -330,12 +332,24 @@ Result<ProjectCells> locateCells(QByteArrayView bytes, int languageIndex)
 
 namespace {
 
-// The limits after a file's cells: none when there are none, and none with a warning for the
-// user when their record is damaged. The cells are whole either way and open.
+// The title block and the limits after a file's cells: none when there are none, and none with
+// a warning for the user when their record is damaged. The cells are whole either way and open.
 ProjectExtras extrasAfter(QByteArrayView bytes, const ProjectColumns& found, int languageIndex)
 {
     ProjectExtras extras;
-    const QByteArrayView after = bytes.sliced(found.endOfCells);
+    QByteArrayView after = bytes.sliced(found.endOfCells);
+    if (startsTitle(after)) {
+        auto title = decodeTitle(after, languageIndex);
+        if (title)
+            extras.title = std::move(title->title);
+        else
+            extras.titleDamage = title.error();
+        // The limits follow a title whose length is whole, even when its texts are not.
+        const qsizetype size = titleRecordSize(after);
+        if (size == 0)
+            return extras;
+        after = after.sliced(size);
+    }
     if (!startsLimits(after))
         return extras;
     auto limits = decodeLimits(after, languageIndex);
@@ -432,7 +446,8 @@ Result<ProjectExtras> readProjectBytes(QByteArrayView bytes, StringGrid& grid, i
     return extras;
 }
 
-Result<void> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits& limits)
+Result<void> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits& limits,
+                              const ReportTitle& title)
 {
     if (!windows1251::available())
         return writeFailure(path, text(texts::NoWindows1251, languageIndex), languageIndex);
@@ -440,7 +455,13 @@ Result<void> writeProjectFile(const StringGrid& grid, const QString& path, int l
     const qint64 cellCount = qint64{grid.colCount()} * grid.rowCount();
     if (cellCount > (MaxProjectFileSize - ProjectHeaderSize) / ProjectLengthSize)
         return tooLarge(path, languageIndex);
-    return writeProjectBytes(encodeProject(grid, limits), path, languageIndex);
+    return writeProjectBytes(encodeProject(grid, limits, title), path, languageIndex);
+}
+
+Result<void> writeProjectWithExtras(const StringGrid& grid, const QString& path, int languageIndex,
+                                    const ProjectExtras& kept)
+{
+    return writeProjectFile(grid, path, languageIndex, kept.limits, kept.title);
 }
 
 Result<void> writeProjectBytes(const QByteArray& bytes, const QString& path, int languageIndex)
@@ -523,17 +544,22 @@ Result<ProjectExtras> readProjectFile(const QString& path, StringGrid& grid, int
     Result<ProjectExtras> read = readProjectBytes(*bytes, grid, languageIndex);
     if (!read)
         return readFailure(path, read.error(), languageIndex);
+    const QString name = QDir::toNativeSeparators(path);
+    QStringList warnings;
+    if (!read->titleDamage.isEmpty())
+        warnings << text(texts::TitleNotRead, languageIndex).arg(name, read->titleDamage);
     if (!read->damage.isEmpty())
-        read->warning = text(texts::LimitsNotRead, languageIndex).arg(QDir::toNativeSeparators(path), read->damage);
+        warnings << text(texts::LimitsNotRead, languageIndex).arg(name, read->damage);
+    read->warning = warnings.join(QLatin1Char('\n'));
     return read;
 }
 
-Result<void> saveProject(const StringGrid& grid, const QString& path, int languageIndex, const TableLimits& limits,
+Result<void> saveProject(const StringGrid& grid, const QString& path, int languageIndex, const ProjectExtras& kept,
                          TableWriter write)
 {
     if (grid.isEmptyTable())
         return fail(Text(mainWindowText(MainText::ArchiveNotRead), std::uint8_t(languageIndex)));
-    return write(grid, path, languageIndex, limits);
+    return write(grid, path, languageIndex, kept);
 }
 
 } // namespace quilex

@@ -12,6 +12,7 @@
 // are not ours and are left alone.
 
 #include "base/result.h"
+#include "table/report_title.h"
 #include "table/string_grid.h"
 #include "table/thickness_limits.h"
 #include "link/byte_order.h"
@@ -26,12 +27,15 @@
 
 namespace quilex {
 
-// What a project holds after its cells. Limits whose record is damaged are none, and damage
-// says what is wrong with them: the cells are whole and open all the same, the file is kept as
-// it is, and the user is told (warning, when the whole file was read).
+// What a project keeps beside its cells: the limits and the report's title block. Read from a
+// file, a record that is damaged gives none, and damage (titleDamage) says what is wrong with
+// it: the cells are whole and open all the same, the file is kept as it is, and the user is
+// told (warning, when the whole file was read). Writers use the limits and the title alone.
 struct ProjectExtras {
     TableLimits limits; // none when the file holds none
+    ReportTitle title;  // empty when the file holds none
     QString damage;
+    QString titleDamage;
     QString warning; // the message for the user, naming the file
 };
 
@@ -45,7 +49,7 @@ struct ProjectContents {
 
 // The bytes of the grid's ColCount x RowCount cells, and after them the limits when there are
 // any. A character with no Windows-1251 form is stored as "?".
-QByteArray encodeProject(const StringGrid& grid, const TableLimits& limits = {});
+QByteArray encodeProject(const StringGrid& grid, const TableLimits& limits = {}, const ReportTitle& title = {});
 
 // The ending of a project file's name.
 inline constexpr char ProjectFileEnding[] = ".qlx";
@@ -139,7 +143,7 @@ Result<QByteArray> readWholeFile(const QString& path, int languageIndex);
 // Writes the grid to path through a temporary file that replaces the target only when complete,
 // so a failed write leaves any earlier file as it was. Fails with the message to show.
 Result<void> writeProjectFile(const StringGrid& grid, const QString& path, int languageIndex,
-                              const TableLimits& limits = {});
+                              const TableLimits& limits = {}, const ReportTitle& title = {});
 // The same for a project's bytes as encodeProject makes them.
 Result<void> writeProjectBytes(const QByteArray& bytes, const QString& path, int languageIndex);
 // The same for a project made in pieces, so that a large one needs no buffer of its whole size:
@@ -160,8 +164,11 @@ Result<ProjectExtras> readProjectFile(const QString& path, StringGrid& grid, int
 // "Архив не считан!" / "Archive not read!" and nothing is written; otherwise write, which is
 // writeProjectFile unless the dialog chose another type.
 using TableWriter = Result<void> (*)(const StringGrid& grid, const QString& path, int languageIndex,
-                                     const TableLimits& limits);
-Result<void> saveProject(const StringGrid& grid, const QString& path, int languageIndex,
-                         const TableLimits& limits = {}, TableWriter write = writeProjectFile);
+                                     const ProjectExtras& kept);
+// A project file as a TableWriter: the cells, the title block and the limits.
+Result<void> writeProjectWithExtras(const StringGrid& grid, const QString& path, int languageIndex,
+                                    const ProjectExtras& kept);
+Result<void> saveProject(const StringGrid& grid, const QString& path, int languageIndex, const ProjectExtras& kept = {},
+                         TableWriter write = writeProjectWithExtras);
 
 } // namespace quilex

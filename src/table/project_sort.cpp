@@ -156,14 +156,21 @@ std::optional<ProjectSort> ProjectSort::prepare(QByteArrayView bytes, int column
         }
     }
 
-    // The limits after the cells go with the table, as reading and writing it would keep them:
-    // whole, or not at all when they are damaged (the long way then says so).
-    const QByteArrayView after = bytes.sliced(columns->endOfCells);
+    // The title block and the limits after the cells go with the table, as reading and writing
+    // it would keep them: whole, or not at all when they are damaged (the long way then says so).
+    QByteArrayView after = bytes.sliced(columns->endOfCells);
+    if (startsTitle(after)) {
+        const auto title = decodeTitle(after, languageIndex);
+        if (!title)
+            return std::nullopt;
+        sort.trailer_ = encodeTitle(title->title);
+        after = after.sliced(title->size);
+    }
     if (startsLimits(after)) {
-        auto limits = decodeLimits(after, languageIndex);
+        const auto limits = decodeLimits(after, languageIndex);
         if (!limits)
             return std::nullopt;
-        sort.limits_ = encodeLimits(*limits);
+        sort.trailer_ += encodeLimits(*limits);
     }
     sort.columns_ = std::move(*columns);
     return sort;
@@ -226,7 +233,7 @@ Result<void> ProjectSort::write(const ProjectSink& sink, int languageIndex) cons
             used += length;
         }
     }
-    if (!flush() || (!limits_.isEmpty() && !sink(limits_)))
+    if (!flush() || (!trailer_.isEmpty() && !sink(trailer_)))
         return fail(QString()); // the sink said why
     return done();
 }

@@ -40,7 +40,7 @@ private:
     ProjectColumns columns_;
     int fixedRows_ = 0;
     std::vector<TMyData> order_; // data row k is the file's row order_[k].RowIndex; empty: no row moves
-    QByteArray limits_;          // the limits after the cells, as writing them again gives them
+    QByteArray trailer_; // the title block and the limits after the cells, as writing them again gives them
 };
 
 // The whole of the sorted project's bytes; nothing where ProjectSort::prepare gives nothing.

@@ -33,6 +33,15 @@ const TextPair LimitsEntriesDoNotFit{u"%1 записей не помещаютс
 const TextPair LimitsWrongChecksum{u"контрольная сумма не сходится", u"the checksum is wrong"};
 const TextPair LimitsEntryMakesNoSense{u"запись %1 не имеет смысла", u"entry %1 makes no sense"};
 
+const TextPair TitleDamaged{u"шапка протокола в конце файла повреждена: %1",
+                            u"the report's title block at the end of the file is damaged: %1"};
+const TextPair TitleUnknownVersion{u"неизвестная версия", u"unknown version"};
+const TextPair TitleLengthMismatch{u"тексты не совпадают с длиной записи", u"the texts do not match the record's length"};
+const TextPair TitleNotRead{
+    u"Шапка протокола в проекте «%1» не прочитана (%2). Таблица открыта без неё; файл не изменён.",
+    u"The report's title block in the project \"%1\" could not be read (%2). The table was opened without it; the "
+    u"file is left as it was."};
+
 const TextPair TextNotRead{u"Не удалось прочитать \"%1\": %2", u"Cannot read \"%1\": %2"};
 const TextPair TextNotWritten{u"Не удалось записать \"%1\": %2", u"Cannot write \"%1\": %2"};
 const TextPair QuoteNotClosed{u"не закрыты кавычки поля", u"a quoted field is not closed"};

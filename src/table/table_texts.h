@@ -33,6 +33,11 @@ extern const TextPair LimitsLengthMismatch;   // %1
 extern const TextPair LimitsEntriesDoNotFit;  // %1 entries, %2 length
 extern const TextPair LimitsWrongChecksum;
 extern const TextPair LimitsEntryMakesNoSense; // %1
+// The report's title block after a project's cells, damaged: %1 what is wrong.
+extern const TextPair TitleDamaged;
+extern const TextPair TitleUnknownVersion;
+extern const TextPair TitleLengthMismatch;
+extern const TextPair TitleNotRead; // %1 the file, %2 what is wrong: told after opening
 
 // A text table: %1 the file, %2 the reason.
 extern const TextPair TextNotRead;

@@ -607,7 +607,8 @@ void TForm1::Save2Click()
         return;
     saveFileName_ = path;
     noteFolderOf(path);
-    if (const auto saved = saveProject(ArchiveTable, path, languageIndex(), limits_, savedFormat(chosen.type).write);
+    if (const auto saved = saveProject(ArchiveTable, path, languageIndex(), ProjectExtras{limits_, reportTitle_, {}, {}, {}},
+                                        savedFormat(chosen.type).write);
         !saved) {
         showError(saved.error());
         return;
@@ -637,6 +638,7 @@ void TForm1::Action1Execute(bool fromMenu)
         return;
     }
     setLimits(read->limits);
+    reportTitle_ = read->title;
     projectFile_ = path;
     StringGrid1->horizontalHeader()->setSortIndicatorShown(false);
     setWindowModified(false);

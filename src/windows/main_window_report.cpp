@@ -62,7 +62,11 @@ void TForm1::InspectionReport1Click()
     const std::optional<ReportChoice> choice = askReportTitle ? askReportTitle(this, title) : ReportChoice::Preview;
     if (!choice)
         return;
-    reportTitle_ = title;
+    // The texts are the project's: a change is saved with it.
+    if (title != reportTitle_) {
+        reportTitle_ = title;
+        setWindowModified(true);
+    }
     InspectionReport report;
     report.values = &tableValues_;
     report.limits = limits_;

@@ -87,7 +87,7 @@ void writeTable(const QString& path)
         grid.setRow(r.record, {QString::number(r.record), QStringLiteral("сталь 1"), QStringLiteral("5920"),
                                thickness(r.hundredths), QString::number(r.number), QString::number(r.series),
                                shortDate(r.date), QStringLiteral("10:%1:00").arg(r.record % 60, 2, 10, QChar(u'0'))});
-    ASSERT_FALSE(writeProjectFile(grid, path, 0, limits()));
+    ASSERT_TRUE(writeProjectFile(grid, path, 0, limits()).ok());
 }
 
 // A line of the page's text that holds these cells in this order, one after another.
@@ -192,6 +192,26 @@ TEST_P(InspectionReport, EveryPageIsNumberedAndHeaded)
     const QString other = file("other.pdf");
     ASSERT_EQ(cli({"report", table, "-o", other, "--object", "Tank 12", "--lang", english() ? "ru" : "en"}).exitCode, 0);
     EXPECT_EQ(pdfPageCount(other), pages);
+}
+
+// A project's own title block heads its report; a text given as an option replaces its own.
+TEST_P(InspectionReport, AProjectsTitleBlockHeadsItsReport)
+{
+    const QString table = file("table.qlx");
+    writeTable(table);
+    StringGrid grid;
+    const auto read = readProjectFile(table, grid, 0);
+    ASSERT_TRUE(read.ok());
+    ReportTitle title;
+    title.object = QStringLiteral("Tank 12");
+    title.operatorName = QStringLiteral("I. Ivanov");
+    ASSERT_TRUE(writeProjectFile(grid, table, 0, read->limits, title).ok());
+    const QString pdf = file("titled.pdf");
+    ASSERT_EQ(cli({"report", table, "-o", pdf, "--operator", "P. Petrov", "--lang", lang()}).exitCode, 0);
+    const QString text = pdfText(pdf);
+    EXPECT_TRUE(text.contains("Tank 12"));
+    EXPECT_TRUE(text.contains("P. Petrov"));
+    EXPECT_FALSE(text.contains("I. Ivanov"));
 }
 
 // Usage errors and a file that cannot be written leave nothing behind.

@@ -61,7 +61,7 @@ void writeDownload(const QString& path, const std::vector<QDate>& days)
     writeArchiveHeader(grid, 0);
     for (std::size_t r = 0; r < rows.size(); ++r)
         grid.setRow(int(r) + 1, rows[r]);
-    ASSERT_FALSE(writeProjectFile(grid, path, 0));
+    ASSERT_TRUE(writeProjectFile(grid, path, 0).ok());
 }
 
 class HistoryReportTest : public ::testing::TestWithParam<const char*> {

@@ -1,5 +1,7 @@
 #include "table/project_file.h"
+#include "table/project_sort.h"
 #include "table/windows1251.h"
+#include "link/crc16.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -370,4 +372,70 @@ TEST(ProjectFile, APieceWriterThatGivesUpLeavesTheFileAsItWas)
     };
     ASSERT_TRUE(writeProjectPieces(twoPieces, dir.filePath("two.qlx"), 1).ok());
     EXPECT_EQ(readBytes(dir.filePath("two.qlx")), example());
+}
+
+// The report's title block after the cells, before the limits, written out by hand: UTF-8 texts
+// with their lengths, all eight of them in order, the CRC over the record. It reads back with
+// the limits after it; a reader of the cells alone stops before it; a project keeps it through a
+// sort from its bytes. A title whose checksum is wrong opens the cells and the limits and says
+// what is wrong; one whose length does not fit loses the limits after it too, never the cells.
+TEST(ProjectTitle, TheRecordAsWrittenOutByHandReadBackAndDamaged)
+{
+    ReportTitle title;
+    title.object = QStringLiteral("Резервуар №5");
+    title.operatorName = QStringLiteral("Петров");
+    title.couplant = QStringLiteral("gel");
+    QByteArray payload = le32(8);
+    for (const QByteArray& text : {QByteArray("\xD0\xA0\xD0\xB5\xD0\xB7\xD0\xB5\xD1\x80\xD0\xB2\xD1\x83\xD0\xB0\xD1\x80 "
+                                              "\xE2\x84\x96" "5"),
+                                   QByteArray(), QByteArray("\xD0\x9F\xD0\xB5\xD1\x82\xD1\x80\xD0\xBE\xD0\xB2"),
+                                   QByteArray(), QByteArray(), QByteArray(), QByteArray(), QByteArray("gel")})
+        payload += le32(qint32(text.size())) + text;
+    QByteArray record = QByteArray("QXLT") + QByteArray("\x01\x00", 2) + le32(qint32(payload.size())) + payload;
+    const std::uint16_t crc = Crc16(reinterpret_cast<const std::uint8_t*>(record.constData()), std::size_t(record.size()));
+    record += char(crc & 0xFF);
+    record += char(crc >> 8);
+    EXPECT_EQ(encodeTitle(title), record);
+    EXPECT_TRUE(encodeTitle({}).isEmpty());
+
+    const StringGrid grid = filledTable();
+    TableLimits limits;
+    limits.table = {1250, 800};
+    const QByteArray cells = encodeProject(grid);
+    const QByteArray bytes = encodeProject(grid, limits, title);
+    ASSERT_EQ(bytes, cells + record + encodeLimits(limits));
+
+    auto read = parseProject(bytes, 1);
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(read->extras.title, title);
+    EXPECT_EQ(read->extras.limits, limits);
+    const auto located = locateCells(bytes, 1);
+    ASSERT_TRUE(located.ok());
+    EXPECT_EQ(located->endOfCells, cells.size());
+    const auto sorted = sortedProjectBytes(bytes, 1, 1, 1, QLocale::c());
+    ASSERT_TRUE(sorted);
+    EXPECT_TRUE(sorted->endsWith(record + encodeLimits(limits)));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("damaged.qlx");
+    QByteArray wrongSum = bytes;
+    wrongSum[cells.size() + record.size() - 1] = char(wrongSum[cells.size() + record.size() - 1] ^ 1);
+    writeBytes(path, wrongSum);
+    StringGrid opened;
+    auto damaged = readProjectFile(path, opened, 1);
+    ASSERT_TRUE(damaged.ok());
+    EXPECT_TRUE(damaged->title.empty());
+    EXPECT_EQ(damaged->limits, limits);
+    EXPECT_TRUE(damaged->warning.contains(QStringLiteral("title block"))) << damaged->warning.toStdString();
+    EXPECT_TRUE(damaged->warning.contains(QStringLiteral("checksum"))) << damaged->warning.toStdString();
+    EXPECT_EQ(snapshot(opened), snapshot(grid));
+
+    QByteArray tooLong = bytes;
+    tooLong.replace(cells.size() + 6, 4, le32(100000));
+    writeBytes(path, tooLong);
+    damaged = readProjectFile(path, opened, 0);
+    ASSERT_TRUE(damaged.ok());
+    EXPECT_TRUE(damaged->title.empty() && damaged->limits.empty());
+    EXPECT_TRUE(damaged->warning.contains(QStringLiteral("Шапка протокола"))) << damaged->warning.toStdString();
+    EXPECT_EQ(snapshot(opened), snapshot(grid));
 }

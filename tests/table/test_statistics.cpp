@@ -211,7 +211,7 @@ TEST(ProjectLimits, TheTrailerAsWrittenOutByHand)
     EXPECT_FALSE(limitFromText("abc"));
 }
 
-TEST(ProjectLimits, WrittenReadBackIgnoredByAPlainCellReaderAndRefusedWhenDamaged)
+TEST(ProjectLimits, WrittenReadBackIgnoredByAPlainCellReaderAndLeftBehindWhenDamaged)
 {
     QTemporaryDir dir;
     const StringGrid grid = archive({{"1", "10,00", "1"}, {"2", "7,50", "2"}});

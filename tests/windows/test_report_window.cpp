@@ -144,6 +144,48 @@ TEST_P(ReportWindow, TheDialogThePreviewAndThePdf)
     EXPECT_TRUE(offered.startsWith(folder + u'/')) << offered.toStdString();
 }
 
+// The title block's texts are the project's: typed ones make the table unsaved, go into the file
+// with it, and come back with it in another window, whose dialog starts from them.
+TEST_P(ReportWindow, TheTitleBlockIsKeptInTheProject)
+{
+    window->askReportTitle = [](QWidget*, ReportTitle& title) {
+        title.object = QStringLiteral("Резервуар №5");
+        title.couplant = QStringLiteral("gel");
+        return std::optional<TForm1::ReportChoice>();
+    };
+    window->InspectionReport1->trigger();
+    EXPECT_TRUE(window->reportTitle().empty()); // a cancelled dialog keeps nothing
+    EXPECT_FALSE(window->isWindowModified());
+
+    window->askReportTitle = [](QWidget*, ReportTitle& title) {
+        title.object = QStringLiteral("Резервуар №5");
+        title.couplant = QStringLiteral("gel");
+        return std::optional<TForm1::ReportChoice>(TForm1::ReportChoice::Pdf);
+    };
+    window->saveReportPdfDialog = [](QWidget*, const QString&, const QString&) { return QString(); };
+    window->InspectionReport1->trigger();
+    EXPECT_EQ(window->reportTitle().object, QStringLiteral("Резервуар №5"));
+    EXPECT_TRUE(window->isWindowModified());
+
+    const QString project = QString::fromStdString(dir.file("tank.qlx"));
+    window->saveProjectDialog = [&](QWidget*, const QString&, const QString&) { return project; };
+    window->Save2Click();
+    EXPECT_FALSE(window->isWindowModified());
+
+    TForm1 other(state);
+    other.openProjectDialog = [&](QWidget*, const QString&, const QString&) { return project; };
+    other.Action1Execute(true);
+    EXPECT_EQ(other.reportTitle(), window->reportTitle());
+    EXPECT_EQ(other.limits(), window->limits());
+    ReportTitle offered;
+    other.askReportTitle = [&](QWidget*, ReportTitle& title) {
+        offered = title;
+        return std::optional<TForm1::ReportChoice>();
+    };
+    other.InspectionReport1->trigger();
+    EXPECT_EQ(offered.couplant, QStringLiteral("gel"));
+}
+
 // An empty table has no report: the window says so and opens no dialog.
 TEST_P(ReportWindow, AnEmptyTableHasNoReport)
 {
