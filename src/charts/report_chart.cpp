@@ -1,6 +1,7 @@
 #include "charts/report_chart.h"
 
 #include "charts/readings_chart.h"
+#include "charts/trend_chart.h"
 
 #include <QChart>
 #include <QGraphicsScene>
@@ -45,6 +46,34 @@ PicturePainter readingsChartPicture(std::span<const ArchiveValues> rows, const T
         }
         scene.removeItem(chart.get());
         painter.drawImage(target, image);
+    };
+}
+
+HistoryReport::TrendPainter trendPicture(std::span<const LocationMeasurements> measurements,
+                                         const HistorySettings& settings, std::span<const LocationRates> rates,
+                                         int languageIndex, const QLocale& locale)
+{
+    return [measurements, &settings, rates, languageIndex, locale](QPainter& painter, const QRectF& target,
+                                                                   const LocationRates& location) {
+        const std::optional<LocationTrend> trend = trendOf(location.location, rates, measurements, settings);
+        if (!trend)
+            return;
+        TrendOptions options;
+        options.languageIndex = languageIndex;
+        options.locale = locale;
+        std::unique_ptr<QChart> chart = makeTrendChart(*trend, options);
+        // Laid out at a window's width, whatever the page, so that its labels keep their size,
+        // then drawn into the place as lines and text.
+        const QSizeF layout(LayoutWidth, LayoutWidth * target.height() / target.width());
+        QGraphicsScene scene;
+        scene.addItem(chart.get());
+        const QRectF area(QPointF(0, 0), layout);
+        chart->setGeometry(area);
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        scene.render(&painter, target, area);
+        painter.restore();
+        scene.removeItem(chart.get());
     };
 }
 

@@ -3,6 +3,7 @@
 
 #include "base/texts.h"
 #include "charts/readings_chart.h"
+#include "charts/report_chart.h"
 #include "charts/trend_chart.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
@@ -694,6 +695,9 @@ int runHistoryReport(const QStringList& args)
         if (!readings)
             return fileError(readings.error());
         report.readings = std::move(readings).value();
+    } else {
+        // The trend of every red and amber location after its group's table.
+        report.trend = trendPicture(*measurements, report.settings, report.rates, c.language, report.locale);
     }
     const Result<void> written = workbook ? writeHistoryWorkbook(report, out) : writeHistoryReportPdf(report, out);
     if (!written)

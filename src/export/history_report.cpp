@@ -15,6 +15,9 @@ namespace {
 
 namespace texts = report_texts;
 
+// A trend's picture: three of them under their captions fill a page.
+constexpr double TrendHeightMm = 75;
+
 QString text(const TextPair& pair, int language)
 {
     return Text(pair, std::uint8_t(language));
@@ -320,17 +323,21 @@ ReportDocument historyReportDocument(const HistoryReport& r)
         // the painter. Without one the report keeps no room for them.
         if (!r.trend)
             continue;
+        // They start on a page of their own, three to a page, each under its caption: the same
+        // pages in either language.
         bool first = true;
         for (const LocationRates& location : locations) {
             if (location.status != Status::Red && location.status != Status::Amber)
                 continue;
-            if (first)
+            if (first) {
+                doc.pageBreak();
                 doc.paragraph(text(texts::TrendsHeading, l), true);
+            }
             first = false;
-            doc.paragraph(text(texts::LocationTrend, l).arg(locationText(location.location), statusName(location.status)));
-            doc.picture(60, [trend = r.trend, location](QPainter& painter, const QRectF& target) {
-                trend(painter, target, location);
-            });
+            doc.picture(
+                TrendHeightMm,
+                [trend = r.trend, location](QPainter& painter, const QRectF& target) { trend(painter, target, location); },
+                text(texts::LocationTrend, l).arg(locationText(location.location), statusName(location.status)));
         }
     }
     return doc;

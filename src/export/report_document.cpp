@@ -39,6 +39,7 @@ constexpr double KeepWithNextMm = 22.0;
 // A table too wide for the page is set smaller, down to this, before any word would be split.
 constexpr double SmallestPointSize = 5.0;
 constexpr double FurniturePointSize = 7.5;
+constexpr double CaptionPointSize = 8.5; // a picture's caption, as a paragraph
 
 QFont reportFont(double pointSize, bool bold)
 {
@@ -103,15 +104,26 @@ public:
         }
     }
 
-    void picture(double heightMm, const PicturePainter& painter)
+    void picture(double heightMm, const PicturePainter& painter, const QString& caption)
     {
         if (!painter)
             return;
-        const double height = std::min(px(heightMm), bottom_ - top());
+        const QFont font = reportFont(CaptionPointSize, false);
+        const double captionHeight = caption.isEmpty() ? 0 : QFontMetricsF(font, &device_).lineSpacing();
+        const double height = std::min(px(heightMm), bottom_ - top() - captionHeight);
         if (!atTop())
             y_ += px(2);
-        if (room() < height)
+        if (room() < captionHeight + height)
             newPage();
+        if (!caption.isEmpty()) {
+            const QRectF box(0, y_, width_, captionHeight);
+            add([font, box, caption](QPainter& p) {
+                p.setFont(font);
+                p.setPen(Qt::black);
+                p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, caption);
+            });
+            y_ += captionHeight;
+        }
         const QRectF box(0, y_, width_, height);
         add([painter, box](QPainter& p) {
             p.save();
@@ -404,10 +416,15 @@ void ReportDocument::table(ReportTable table)
     blocks_.push_back(std::move(table));
 }
 
-void ReportDocument::picture(double heightMm, PicturePainter painter)
+void ReportDocument::picture(double heightMm, PicturePainter painter, const QString& caption)
 {
     if (painter)
-        blocks_.push_back(Picture{heightMm, std::move(painter)});
+        blocks_.push_back(Picture{heightMm, std::move(painter), caption});
+}
+
+void ReportDocument::pageBreak()
+{
+    blocks_.push_back(PageBreak{});
 }
 
 void ReportDocument::space(double mm)
@@ -428,9 +445,11 @@ int ReportDocument::render(QPagedPaintDevice& device) const
         else if (const auto* table = std::get_if<ReportTable>(&block))
             pages.table(*table);
         else if (const auto* picture = std::get_if<Picture>(&block))
-            pages.picture(picture->heightMm, picture->painter);
+            pages.picture(picture->heightMm, picture->painter, picture->caption);
         else if (const auto* space = std::get_if<Space>(&block))
             pages.y() += pages.px(space->mm);
+        else if (std::holds_alternative<PageBreak>(block) && !pages.atTop())
+            pages.newPage();
     }
 
     QPainter painter;

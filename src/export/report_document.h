@@ -67,9 +67,12 @@ public:
     void heading(const QString& text);
     void paragraph(const QString& text, bool bold = false);
     void table(ReportTable table);
-    // Nothing when painter is empty: the place a picture would take is not kept.
-    void picture(double heightMm, PicturePainter painter);
+    // Nothing when painter is empty: the place a picture would take is not kept. A caption, when
+    // given, stands over the picture on the same page.
+    void picture(double heightMm, PicturePainter painter, const QString& caption = {});
     void space(double mm);
+    // What follows starts on a page of its own (nothing on a page that is still empty).
+    void pageBreak();
 
     // The one line over every page but the first, and the text of "page N of M" (%1, %2).
     void setRunningHeader(const QString& text) { runningHeader_ = text; }
@@ -94,11 +97,13 @@ private:
     struct Picture {
         double heightMm;
         PicturePainter painter;
+        QString caption;
     };
     struct Space {
         double mm;
     };
-    using Block = std::variant<TextBlock, ReportTable, Picture, Space>;
+    struct PageBreak {};
+    using Block = std::variant<TextBlock, ReportTable, Picture, Space, PageBreak>;
     std::vector<Block> blocks_;
     QString runningHeader_;
     QString pageNumberText_ = QStringLiteral("%1 / %2");

@@ -186,6 +186,13 @@ TEST_P(HistoryReportTest, ThePdfHoldsTheFiguresOfRates)
     EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("\\d\\d[./]\\d\\d[./]\\d{2,4}"))));
     EXPECT_TRUE(text.contains("Unit 4 crude line"));
     EXPECT_TRUE(text.contains(english() ? "API 570, piping class 2" : "API 570, класс трубопровода 2"));
+
+    // The trend of every red and amber location, each captioned with its status (the chart's own
+    // title says its cell), drawn with its axes' words.
+    const QRegularExpression caption(english() ? QStringLiteral("Location \\d+-\\d+ \\((?![A-Z]+\\d+\\))")
+                                               : QStringLiteral("Точка \\d+-\\d+ \\((?![A-Z]+\\d+\\))"));
+    EXPECT_EQ(text.count(caption), counts["red"] + counts["amber"]);
+    EXPECT_GE(text.count(english() ? QStringLiteral("Thickness") : QStringLiteral("Толщина")), counts["red"] + counts["amber"]);
 }
 
 // Every page is numbered and every page but the first headed; the description and the group's
