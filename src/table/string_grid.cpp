@@ -163,7 +163,7 @@ void StringGrid::makeRoom(size_t cols, size_t rows)
         // the cells out anew.
         const size_t width = std::max(cols, static_cast<size_t>(colCount_));
         const size_t height = std::max(rows, height_);
-        std::vector<QString> wider(height * width);
+        std::vector<QString, BlockAllocator<QString>> wider(height * width);
         for (size_t r = 0; r < height_; ++r)
             std::move(cells_.begin() + static_cast<std::ptrdiff_t>(r * width_),
                       cells_.begin() + static_cast<std::ptrdiff_t>((r + 1) * width_),

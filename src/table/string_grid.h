@@ -6,6 +6,8 @@
 // Cells are addressed (column, row), both from 0. ColCount and RowCount say how much of the
 // grid is in use; cells outside them keep their texts and come back when a count grows.
 
+#include "table/block_allocator.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -139,7 +141,7 @@ private:
     // The cells written so far, row by row in one block, width_ of them a row: one allocation
     // for a whole table instead of one a row. A cell outside was never written and is empty.
     // The block grows as far as a write needs, and as wide as ColCount at least when it widens.
-    std::vector<QString> cells_;
+    std::vector<QString, BlockAllocator<QString>> cells_;
     size_t width_ = 0;
     size_t height_ = 0;
     int colCount_ = 1;

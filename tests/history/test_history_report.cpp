@@ -140,6 +140,12 @@ TEST_P(HistoryReportTest, ThePdfHoldsTheFiguresOfRates)
     const QString pdf = file("report.pdf");
     const CliRun run = cli({"history", "report", h, "-o", pdf, "--as-of", AsOf, "--lang", lang()});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    // With QUILEX_SCREENSHOTS naming a folder, the PDF goes there too, for its pages' pictures.
+    if (const QString kept = qEnvironmentVariable("QUILEX_SCREENSHOTS"); !kept.isEmpty()) {
+        QDir().mkpath(kept);
+        QFile::remove(kept + "/history-report-" + lang() + ".pdf");
+        QFile::copy(pdf, kept + "/history-report-" + lang() + ".pdf");
+    }
     const QString text = pdfText(pdf);
     std::vector<QStringList> rows = rates(h);
     ASSERT_EQ(rows.size(), 91u);

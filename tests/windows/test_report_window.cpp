@@ -10,6 +10,7 @@
 #include "windows/windows_test_support.h"
 
 #include <QAction>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPrintPreviewDialog>
@@ -134,6 +135,13 @@ TEST_P(ReportWindow, TheDialogThePreviewAndThePdf)
     EXPECT_TRUE(text.contains(english ? "below min." : "ниже мин."));
     EXPECT_TRUE(text.contains(english ? "page 1 of " : "страница 1 из "));
     EXPECT_TRUE(window->statusText().contains("report.pdf"));
+    // With QUILEX_SCREENSHOTS naming a folder, the PDF goes there too, for its pages' pictures.
+    if (const QString kept = qEnvironmentVariable("QUILEX_SCREENSHOTS"); !kept.isEmpty()) {
+        QDir().mkpath(kept);
+        const QString copy = kept + (english ? "/inspection-report-en.pdf" : "/inspection-report-ru.pdf");
+        QFile::remove(copy);
+        QFile::copy(pdf, copy);
+    }
     // The next PDF is offered in the folder of this one.
     onTheDialog([](ReportTitleDialog& dialog) { dialog.pdfButton()->click(); });
     window->saveReportPdfDialog = [&](QWidget*, const QString& initial, const QString&) {
