@@ -39,9 +39,9 @@ QColor statusColour(Status status)
     return QColor(0xA8, 0xA8, 0xA8);
 }
 
-ReportCell statusCell(Status status, bool bold = false)
+ReportCell statusCell(Status status, int language, bool bold = false)
 {
-    return ReportCell{statusName(status), bold, std::nullopt, statusColour(status)};
+    return ReportCell{history_texts::statusWord(status, language), bold, std::nullopt, statusColour(status)};
 }
 
 constexpr Status WorstFirst[] = {Status::Red, Status::Amber, Status::Grey, Status::Green};
@@ -106,7 +106,7 @@ ReportTable titleBlock(const HistoryReport& r, const StatusSummary& all)
     const TextPair& rate = r.rate == RateChoice::LongTerm    ? texts::RateLongTerm
                            : r.rate == RateChoice::ShortTerm ? texts::RateShortTerm
                                                              : texts::RateLarger;
-    QString status = statusName(all.status);
+    QString status = history_texts::statusWord(all.status, l);
     if (all.nextInspection)
         status += QStringLiteral(", ") + text(texts::NextInspection, l).toLower() + u' ' + isoDate(*all.nextInspection);
     const std::pair<const TextPair*, QString> fields[] = {
@@ -149,7 +149,7 @@ ReportTable byStatusTable(const HistoryReport& r, const StatusSummary& all)
     table.header = {text(texts::StatusColumn, l), text(texts::LocationsColumn, l)};
     table.alignment = {Qt::AlignLeft, Qt::AlignRight};
     for (Status status : WorstFirst)
-        table.rows.push_back({statusCell(status), {QString::number(all.counts[std::size_t(status)])}});
+        table.rows.push_back({statusCell(status, l), {QString::number(all.counts[std::size_t(status)])}});
     table.rows.push_back({{text(texts::Total, l), true}, {QString::number(r.rates.size()), true}});
     return table;
 }
@@ -160,7 +160,7 @@ ReportTable groupsTable(const HistoryReport& r, const std::map<std::int32_t, std
     ReportTable table;
     table.header = {text(texts::LimitSeries, l), text(texts::GroupName, l), text(texts::LocationsColumn, l)};
     for (Status status : WorstFirst)
-        table.header << statusName(status);
+        table.header << history_texts::statusWord(status, l);
     table.header << text(texts::StatusColumn, l) << text(texts::NextInspection, l);
     table.alignment = {Qt::AlignRight, Qt::AlignLeft,  Qt::AlignRight, Qt::AlignRight, Qt::AlignRight,
                        Qt::AlignRight, Qt::AlignRight, Qt::AlignLeft,  Qt::AlignLeft};
@@ -172,7 +172,7 @@ ReportTable groupsTable(const HistoryReport& r, const std::map<std::int32_t, std
                                     {QString::number(locations.size())}};
         for (Status status : WorstFirst)
             row.push_back({QString::number(summary.counts[std::size_t(status)])});
-        row.push_back(statusCell(summary.status));
+        row.push_back(statusCell(summary.status, r.languageIndex));
         row.push_back({summary.nextInspection ? isoDate(*summary.nextInspection) : QString()});
         table.rows.push_back(std::move(row));
     }
@@ -196,7 +196,7 @@ ReportTable worstTable(const HistoryReport& r, const QStringList& ratesHeader)
         const QStringList cells = ratesRow(*location, r.locale);
         std::vector<ReportCell> row{{cells[Location], true}, {groupTitle(location->location.series, r.settings, l)}};
         for (std::size_t i = 1; i < columns.size(); ++i)
-            row.push_back(columns[i] == Status ? statusCell(location->status) : ReportCell{cells[columns[i]]});
+            row.push_back(columns[i] == Status ? statusCell(location->status, r.languageIndex) : ReportCell{cells[columns[i]]});
         table.rows.push_back(std::move(row));
     }
     return table;
@@ -222,7 +222,7 @@ ReportTable locationsTable(const HistoryReport& r, const std::vector<LocationRat
         std::vector<ReportCell> row;
         for (int column : columns) {
             if (column == rates_column::Status) {
-                row.push_back(statusCell(location.status));
+                row.push_back(statusCell(location.status, r.languageIndex));
             } else if (column == rates_column::Location) {
                 // The description under the location's name, wrapped between its words.
                 const auto found = described.find(location.location);
@@ -315,7 +315,7 @@ ReportDocument historyReportDocument(const HistoryReport& r)
             return v ? thicknessText(*v, r.locale) : text(texts::NotSet, l);
         };
         doc.paragraph(text(texts::GroupLine, l)
-                          .arg(thickness(values.nominal), thickness(values.required), statusName(summary.status),
+                          .arg(thickness(values.nominal), thickness(values.required), history_texts::statusWord(summary.status, l),
                                summary.nextInspection ? isoDate(*summary.nextInspection) : QStringLiteral("—")));
         doc.table(locationsTable(r, locations, header));
 
@@ -337,7 +337,7 @@ ReportDocument historyReportDocument(const HistoryReport& r)
             doc.picture(
                 TrendHeightMm,
                 [trend = r.trend, location](QPainter& painter, const QRectF& target) { trend(painter, target, location); },
-                text(texts::LocationTrend, l).arg(locationText(location.location), statusName(location.status)));
+                text(texts::LocationTrend, l).arg(locationText(location.location), history_texts::statusWord(location.status, l)));
         }
     }
     return doc;

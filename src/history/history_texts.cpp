@@ -140,6 +140,27 @@ QStringList surveysHeader(int languageIndex)
                   {u"Добавлено измерений", u"Readings added"}});
 }
 
+QString statusWord(Status status, int languageIndex)
+{
+    static constexpr TextPair Words[] = {{u"зелёный", u"green"}, {u"жёлтый", u"amber"}, {u"красный", u"red"},
+                                         {u"серый", u"grey"}};
+    std::size_t index = 3;
+    switch (status) {
+    case Status::Green:
+        index = 0;
+        break;
+    case Status::Amber:
+        index = 1;
+        break;
+    case Status::Red:
+        index = 2;
+        break;
+    case Status::Grey:
+        break;
+    }
+    return Text(Words[index], std::uint8_t(languageIndex));
+}
+
 QStringList groupHeader(int languageIndex)
 {
     return texts(languageIndex,

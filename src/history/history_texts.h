@@ -3,6 +3,7 @@
 // summary, the headers of its tables, and the messages about what the user typed.
 
 #include "base/texts.h"
+#include "history/rates.h"
 
 #include <QStringList>
 
@@ -57,6 +58,9 @@ QStringList ratesHeader(int languageIndex);
 QStringList readingsHeader(int languageIndex);
 QStringList surveysHeader(int languageIndex);
 QStringList groupHeader(int languageIndex);
+// A status as a person reads it, in the window and the report ("красный" / "red"); the files
+// that programs read ("history rates") keep the words red, amber, grey and green.
+QString statusWord(Status status, int languageIndex);
 QStringList locationHeader(int languageIndex);
 
 } // namespace quilex::history_texts

@@ -96,6 +96,7 @@ void LocationsModel::rowsUpdated()
 
 void LocationsModel::setLanguage(int languageIndex)
 {
+    language_ = languageIndex;
     header_ = history_texts::ratesHeader(languageIndex);
     const auto language = std::uint8_t(languageIndex);
     header_ << Text(texts::DescriptionColumn, language) << Text(texts::OwnRequiredColumn, language)
@@ -233,6 +234,8 @@ QVariant LocationsModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
+        if (column == StatusColumn && role == Qt::DisplayRole)
+            return history_texts::statusWord(rates_[std::size_t(row)].status, language_);
         return column < RatesColumns ? texts_[std::size_t(row)][column] : ownText(row, column);
     case Qt::DecorationRole:
         if (column == StatusColumn)
@@ -384,7 +387,7 @@ QVariant GroupsModel::data(const QModelIndex& index, int role) const
         if (column == LocationsColumn)
             return QString::number(count);
         if (column == StatusColumn)
-            return count > 0 ? statusName(s.status) : QString();
+            return count > 0 ? history_texts::statusWord(s.status, language_) : QString();
         return s.nextInspection ? isoDate(*s.nextInspection) : QString();
     }
     if (role == Qt::DecorationRole && column == StatusColumn && row.summary) {

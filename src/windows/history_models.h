@@ -65,6 +65,7 @@ public:
 private:
     QString ownText(int row, int column) const;
 
+    int language_ = 0;
     std::vector<LocationRates> rates_;
     std::vector<LocationSettings> settings_;
     std::vector<QStringList> texts_;

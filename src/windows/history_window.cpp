@@ -2,6 +2,7 @@
 
 #include "base/texts.h"
 #include "charts/trend_chart.h"
+#include "history/history_texts.h"
 #include "history/history_tables.h"
 #include "table/main_window_texts.h"
 #include "windows/history_models.h"
@@ -516,7 +517,7 @@ void HistoryWindow::retranslate()
         statusFilter_->addItem(Text(texts::AnyStatus));
         const int icon = statusFilter_->fontMetrics().height() * 2 / 3;
         for (Status s : FilterStatuses)
-            statusFilter_->addItem(statusIcon(s, icon), statusName(s));
+            statusFilter_->addItem(statusIcon(s, icon), history_texts::statusWord(s, languageIndex()));
         statusFilter_->setCurrentIndex(index);
     }
     {

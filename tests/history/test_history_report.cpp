@@ -4,6 +4,7 @@
 // the suite's locale. And the place the trends of red and amber locations will take.
 
 #include "export/history_report.h"
+#include "history/history_texts.h"
 #include "export/outside_readers.h"
 #include "history/sqlite_history.h"
 #include "table/archive_columns.h"
@@ -115,12 +116,22 @@ QRegularExpression cellsInOrder(const QStringList& cells)
                               QRegularExpression::MultilineOption);
 }
 
+// A status as the report writes it, from the word "history rates" writes.
+QString statusWordOf(const QString& token, bool english)
+{
+    const Status status = token == u"red"     ? Status::Red
+                          : token == u"amber" ? Status::Amber
+                          : token == u"green" ? Status::Green
+                                              : Status::Grey;
+    return history_texts::statusWord(status, english ? 1 : 0);
+}
+
 // The columns of a rates row that a group's table in the PDF shows, in its order.
-QStringList shownColumns(const QStringList& rates)
+QStringList shownColumns(const QStringList& rates, bool english)
 {
     QStringList cells;
     for (int column : {0, 3, 5, 6, 7, 10, 11, 12, 13, 14, 15, 16, 18, 19, 20})
-        cells << rates[column];
+        cells << (column == 19 ? statusWordOf(rates[column], english) : rates[column]);
     return cells;
 }
 
@@ -153,7 +164,7 @@ TEST_P(HistoryReportTest, ThePdfHoldsTheFiguresOfRates)
     QMap<QString, int> counts;
     QMap<QString, QStringList> byLocation;
     for (const QStringList& row : rows) {
-        EXPECT_TRUE(text.contains(cellsInOrder(shownColumns(row)))) << row.join(u' ').toStdString();
+        EXPECT_TRUE(text.contains(cellsInOrder(shownColumns(row, english())))) << row.join(u' ').toStdString();
         ++counts[row[19]];
         byLocation[row[0]] = row;
     }
@@ -161,10 +172,14 @@ TEST_P(HistoryReportTest, ThePdfHoldsTheFiguresOfRates)
     EXPECT_GT(counts["amber"], 0);
     EXPECT_GT(counts["green"], 0);
     EXPECT_EQ(counts["grey"], 30); // series 3 has no required thickness
-    for (const QString status : {"red", "amber", "grey", "green"})
-        EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("^\\s*%1\\s+%2\\s*$").arg(status).arg(counts[status]),
+    // The summary names each status in words of the report's language.
+    for (const auto& [status, token] : {std::pair{Status::Red, "red"}, {Status::Amber, "amber"}, {Status::Grey, "grey"},
+                                        {Status::Green, "green"}}) {
+        const QString word = history_texts::statusWord(status, english() ? 1 : 0);
+        EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("^\\s*%1\\s+%2\\s*$").arg(word).arg(counts[token]),
                                                      QRegularExpression::MultilineOption)))
-            << status.toStdString();
+            << word.toStdString();
+    }
 
     // The ten worst: the lines after their heading that begin with a location.
     const QString heading = english() ? QStringLiteral("The ten worst locations") : QStringLiteral("Десять худших точек");
@@ -180,7 +195,7 @@ TEST_P(HistoryReportTest, ThePdfHoldsTheFiguresOfRates)
     ASSERT_EQ(worst.size(), 10);
     for (qsizetype i = 0; i < worst.size(); ++i) {
         const QStringList& row = byLocation[worst[i]];
-        EXPECT_TRUE(text.contains(cellsInOrder({row[11], row[14], row[15], row[16], row[18], row[19]})))
+        EXPECT_TRUE(text.contains(cellsInOrder({row[11], row[14], row[15], row[16], row[18], statusWordOf(row[19], english())})))
             << row[0].toStdString();
         if (i > 0) {
             EXPECT_GE(severity(byLocation[worst[i - 1]][19]), severity(row[19]));

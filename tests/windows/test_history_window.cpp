@@ -71,6 +71,7 @@ protected:
     void TearDown() override { setLanguageIndex(LanguageRussian); }
 
     bool english() const { return GetParam() == LanguageEnglish; }
+    QString word(Status status) const { return history_texts::statusWord(status, GetParam()); }
     // The locations as the table shows them, top to bottom.
     QStringList shownLocations() const
     {
@@ -128,7 +129,7 @@ TEST_P(HistoryWindowIn, RowsAreWhatHistoryRatesWrites)
 
     // The status is a coloured mark beside its word.
     const QModelIndex red = model->index(model->rowOf({1, 3}), LocationsModel::StatusColumn);
-    EXPECT_EQ(red.data().toString(), "red");
+    EXPECT_EQ(red.data().toString(), word(Status::Red));
     EXPECT_EQ(red.data(Qt::DecorationRole).value<QColor>(), statusColour(Status::Red));
     EXPECT_NE(statusColour(Status::Amber), statusColour(Status::Green));
 }
@@ -139,7 +140,7 @@ TEST_P(HistoryWindowIn, WorstFirstThenFilteredAndSorted)
     EXPECT_EQ(shownLocations(), (QStringList{"1-3", "1-2", "1-4", "2-1", "1-1"}));
     EXPECT_EQ(window.drawnLocation(), (LocationKey{1, 3}));
 
-    window.statusFilter()->setCurrentIndex(window.statusFilter()->findText("amber"));
+    window.statusFilter()->setCurrentIndex(window.statusFilter()->findText(word(Status::Amber)));
     EXPECT_EQ(shownLocations(), (QStringList{"1-2", "1-4"}));
     window.groupFilter()->setCurrentIndex(window.groupFilter()->findData(2));
     EXPECT_TRUE(shownLocations().isEmpty());
@@ -157,7 +158,7 @@ TEST_P(HistoryWindowIn, WorstFirstThenFilteredAndSorted)
 
     // Another day and rate: the figures follow, still those of the rates.
     window.setAsOf(QDate(2034, 3, 2));
-    EXPECT_EQ(shownCell({1, 1}, LocationsModel::StatusColumn), "red"); // past its next inspection
+    EXPECT_EQ(shownCell({1, 1}, LocationsModel::StatusColumn), word(Status::Red)); // past its next inspection
     window.setRateChoice(RateChoice::LongTerm);
     EXPECT_EQ(shownCell({1, 2}, 14), local("0.140"));
 }
@@ -168,13 +169,13 @@ TEST_P(HistoryWindowIn, EditsAreWrittenAtOnceAndUndoneOneByOne)
     ASSERT_TRUE(editGroup(window.groupsModel()->rowOf(1), GroupsModel::RequiredColumn, local("6.50")));
     EXPECT_EQ(sql(path, "SELECT required FROM groups WHERE series = 1"), "650");
     EXPECT_EQ(shownCell({1, 2}, 5), local("6.50"));
-    EXPECT_EQ(shownCell({1, 2}, LocationsModel::StatusColumn), "red"); // 6.48 is below 6.50 now
+    EXPECT_EQ(shownCell({1, 2}, LocationsModel::StatusColumn), word(Status::Red)); // 6.48 is below 6.50 now
     ASSERT_TRUE(editGroup(window.groupsModel()->rowOf(1), GroupsModel::NameColumn, "Shell ring 1"));
     EXPECT_EQ(sql(path, "SELECT name FROM groups WHERE series = 1"), "Shell ring 1");
     // The defaults' row: every group without a value of its own takes it (group 2 here).
     ASSERT_TRUE(editGroup(0, GroupsModel::RequiredColumn, "4"));
     EXPECT_EQ(sql(path, "SELECT required FROM object"), "400");
-    EXPECT_EQ(shownCell({2, 1}, LocationsModel::StatusColumn), "green");
+    EXPECT_EQ(shownCell({2, 1}, LocationsModel::StatusColumn), word(Status::Green));
 
     // A location's own settings.
     ASSERT_TRUE(editLocation({1, 3}, LocationsModel::DescriptionColumn, "elbow, outer side"));
@@ -211,11 +212,11 @@ TEST_P(HistoryWindowIn, EditsAreWrittenAtOnceAndUndoneOneByOne)
               "-|-");
     undo->undo(); // the defaults
     EXPECT_EQ(sql(path, "SELECT ifnull(required, '-') FROM object"), "-");
-    EXPECT_EQ(shownCell({2, 1}, LocationsModel::StatusColumn), "grey");
+    EXPECT_EQ(shownCell({2, 1}, LocationsModel::StatusColumn), word(Status::Grey));
     undo->undo();
     undo->undo();
     EXPECT_EQ(sql(path, "SELECT name, required FROM groups WHERE series = 1"), "Shell|600");
-    EXPECT_EQ(shownCell({1, 2}, LocationsModel::StatusColumn), "amber");
+    EXPECT_EQ(shownCell({1, 2}, LocationsModel::StatusColumn), word(Status::Amber));
     undo->redo();
     EXPECT_EQ(sql(path, "SELECT required FROM groups WHERE series = 1"), "650");
     EXPECT_TRUE(window.undoButton()->isEnabled());
