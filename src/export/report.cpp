@@ -1,7 +1,7 @@
 #include "export/report.h"
 
 #include "table/main_window_texts.h"
-#include "export/file_replace.h"
+#include "export/pdf_pages.h"
 
 #include <QDir>
 #include <QFile>
@@ -241,29 +241,11 @@ void setUpReportPage(QPagedPaintDevice& device)
 
 Result<void> writeReportPdf(const StringGrid& grid, const QString& path)
 {
-    ReplacingFile target(path);
-    if (!target.prepare())
-        return fail(target.errorString());
-    {
-        TForm6 form(grid);
-        QPdfWriter writer(target.temporaryPath());
-        writer.setTitle(form.title());
-        writer.setCreator(QString::fromUtf16(ApplicationTitle));
+    TForm6 form(grid);
+    return writePdfPages(path, form.title(), [&form](QPdfWriter& writer) {
         setUpReportPage(writer);
-        if (!form.render(writer))
-            return fail(QStringLiteral("cannot write the pages"));
-    }
-    // The PDF writer reports no write errors of its own: a complete file ends with its trailer.
-    QFile written(target.temporaryPath());
-    if (!written.open(QIODevice::ReadOnly) || written.size() < 16)
-        return fail(QStringLiteral("the pages were not written"));
-    written.seek(written.size() - 16);
-    if (!written.read(16).contains("%%EOF"))
-        return fail(QStringLiteral("the pages were not written in full"));
-    written.close();
-    if (!target.commit())
-        return fail(target.errorString());
-    return done();
+        return form.render(writer);
+    });
 }
 
 QString reportDocumentName(const QString& titleText, const QDateTime& moment)
@@ -271,37 +253,6 @@ QString reportDocumentName(const QString& titleText, const QDateTime& moment)
     return titleText + moment.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
 }
 
-namespace {
-
-// While the preview is open, each print dialog it opens gets its PDF's name in the folder the
-// user last used. The dialog itself suggests the current folder only when it lies inside the
-// home folder, and the home folder otherwise; the file name field is the dialog's own
-// "filename" line.
-class PdfNameInFolder final : public QObject {
-public:
-    PdfNameInFolder(QString folder, QString documentName)
-        : folder_(std::move(folder)), documentName_(std::move(documentName))
-    {
-        qApp->installEventFilter(this);
-    }
-    ~PdfNameInFolder() override { qApp->removeEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Show)
-            if (auto* dialog = qobject_cast<QPrintDialog*>(watched))
-                if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("filename")))
-                    name->setText(QDir(folder_).filePath(documentName_ + QStringLiteral(".pdf")));
-        return false;
-    }
-
-private:
-    QString folder_;
-    QString documentName_;
-};
-
-} // namespace
 
 void showPrintPreview(QWidget* parent, const StringGrid& grid, const QString& folder)
 {

@@ -1,6 +1,6 @@
 #include "export/report_document.h"
 
-#include "export/file_replace.h"
+#include "export/pdf_pages.h"
 #include "export/report.h"
 #include "export/report_texts.h"
 #include "table/main_window_texts.h"
@@ -485,28 +485,12 @@ int ReportDocument::render(QPagedPaintDevice& device) const
 
 Result<void> ReportDocument::writePdf(const QString& path, const QString& documentTitle) const
 {
-    auto failed = [&](const QString& why) { return fail(Text(report_texts::CannotWritePdf).arg(path, why)); };
-    ReplacingFile target(path);
-    if (!target.prepare())
-        return failed(target.errorString());
-    {
-        QPdfWriter writer(target.temporaryPath());
-        writer.setTitle(documentTitle);
-        writer.setCreator(QString::fromUtf16(ApplicationTitle));
+    const auto written = writePdfPages(path, documentTitle, [this](QPdfWriter& writer) {
         writer.setPageLayout(reportPageLayout());
-        if (render(writer) == 0)
-            return failed(QStringLiteral("cannot paint the pages"));
-    }
-    // The PDF writer reports no write errors of its own: a whole file ends with its trailer.
-    QFile written(target.temporaryPath());
-    if (!written.open(QIODevice::ReadOnly) || written.size() < 16)
-        return failed(QStringLiteral("the pages were not written"));
-    written.seek(written.size() - 16);
-    if (!written.read(16).contains("%%EOF"))
-        return failed(QStringLiteral("the pages were not written in full"));
-    written.close();
-    if (!target.commit())
-        return failed(target.errorString());
+        return render(writer) > 0;
+    });
+    if (!written)
+        return fail(Text(report_texts::CannotWritePdf).arg(path, written.error()));
     return done();
 }
 
@@ -517,35 +501,6 @@ QPageLayout reportPageLayout()
                        QPageLayout::Millimeter);
 }
 
-namespace {
-
-// While the preview is open, each print dialog it opens offers its PDF in the folder the user
-// last used: on its own the dialog offers the current folder only inside the home folder.
-class PdfNameInFolder final : public QObject {
-public:
-    PdfNameInFolder(QString folder, QString documentName)
-        : folder_(std::move(folder)), documentName_(std::move(documentName))
-    {
-        qApp->installEventFilter(this);
-    }
-    ~PdfNameInFolder() override { qApp->removeEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Show)
-            if (auto* dialog = qobject_cast<QPrintDialog*>(watched))
-                if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("filename")))
-                    name->setText(QDir(folder_).filePath(documentName_ + QStringLiteral(".pdf")));
-        return false;
-    }
-
-private:
-    QString folder_;
-    QString documentName_;
-};
-
-} // namespace
 
 void showReportPreview(QWidget* parent, const ReportDocument& document, const QString& documentName,
                        const QString& folder)
