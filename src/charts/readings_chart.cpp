@@ -649,11 +649,11 @@ std::unique_ptr<ReadingsChart> makeReadingsChart(std::span<const ArchiveValues> 
     return std::make_unique<ReadingsChart>(rows, limits, options);
 }
 
-std::optional<QString> saveChart(QChart& chart, const QString& path, QSize pixels, double scale)
+Result<void> saveChart(QChart& chart, const QString& path, QSize pixels, double scale)
 {
     ReplacingFile target(path);
     if (!target.prepare())
-        return target.errorString();
+        return fail(target.errorString());
     const bool svgFile = path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive);
     scale = std::max(scale, 0.1);
     // Markers as shapes in an SVG: a light marker is a picture, and an SVG of pictures is
@@ -703,10 +703,10 @@ std::optional<QString> saveChart(QChart& chart, const QString& path, QSize pixel
     }
     scene.removeItem(&chart);
     if (!drawn)
-        return QStringLiteral("cannot draw the chart into the file");
+        return fail(QStringLiteral("cannot draw the chart into the file"));
     if (!target.commit())
-        return target.errorString();
-    return std::nullopt;
+        return fail(target.errorString());
+    return done();
 }
 
 } // namespace quilex

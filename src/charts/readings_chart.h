@@ -5,6 +5,7 @@
 // side by side, the limits upright. Drawn with Qt Charts from the archive's values, for the
 // chart window and for "quilex-cli chart", which saves it as PNG or SVG.
 
+#include "base/result.h"
 #include "table/archive_values.h"
 #include "table/thickness_limits.h"
 
@@ -122,8 +123,8 @@ std::unique_ptr<ReadingsChart> makeReadingsChart(std::span<const ArchiveValues> 
 // Saves a chart as SVG for a name ending in ".svg", else as PNG, `pixels` in size, the chart laid
 // out at pixels / scale and drawn `scale` times as large (2 makes the picture of a screen at
 // twice the scale). In the SVG every marker is a shape, no picture. Replaces the file only when
-// the new one is whole. Returns what went wrong, or nothing.
-std::optional<QString> saveChart(QChart& chart, const QString& path, QSize pixels, double scale = 1.0);
+// the new one is whole. Fails with a short description of what went wrong.
+Result<void> saveChart(QChart& chart, const QString& path, QSize pixels, double scale = 1.0);
 
 // The pens of series and lines, the same for every chart: one colour per series round the colour
 // wheel (never the reds of the minimum), the table's limits in colours and dashes no series has.

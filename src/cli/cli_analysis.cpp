@@ -156,9 +156,9 @@ int runChart(const QStringList& args)
     const TableValues values(table);
     const auto chart = makeReadingsChart(values.dataRows(), limits, chartOptions);
     const QString out = options.value(QStringLiteral("-o"));
-    if (const auto failed = saveChart(*chart, out, size, scale)) {
+    if (const auto saved = saveChart(*chart, out, size, scale); !saved) {
         std::fprintf(stderr, "quilex-cli: cannot write \"%s\": %s\n", out.toUtf8().constData(),
-                     failed->toUtf8().constData());
+                     saved.error().toUtf8().constData());
         return ExitFileError;
     }
     return ExitDone;

@@ -653,8 +653,8 @@ int runTrend(const QStringList& args)
     TrendOptions options;
     options.languageIndex = c.language;
     const auto chart = makeTrendChart(*trend, options);
-    if (const auto failed = saveChart(*chart, out, size))
-        return fileError(Text(texts::CannotWritePicture).arg(out, *failed));
+    if (const auto saved = saveChart(*chart, out, size); !saved)
+        return fileError(Text(texts::CannotWritePicture).arg(out, saved.error()));
     return ExitDone;
 }
 

@@ -280,8 +280,9 @@ bool ChartWindow::saveChartFile(const QString& path)
     std::unique_ptr<ReadingsChart> saved = makeChart(int(pixels.width() / scale));
     if (ReadingsChart* shown = chart(); shown && shown->zoomed())
         saved->showRange(shown->shownRange());
-    if (const auto failed = saveChart(*saved, path, pixels, scale)) {
-        QMessageBox box(QMessageBox::Critical, Text(MainText::ErrorCaption), Text(NotSaved).arg(path, *failed), QMessageBox::Ok);
+    if (const auto written = saveChart(*saved, path, pixels, scale); !written) {
+        QMessageBox box(QMessageBox::Critical, Text(MainText::ErrorCaption), Text(NotSaved).arg(path, written.error()),
+                        QMessageBox::Ok);
         box.exec();
         return false;
     }
