@@ -6,7 +6,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
 #include "cli/cli_table_io.h"
-#include "export/inspection_report.h"
+#include "export/table_report.h"
 #include "table/table_values.h"
 
 #include <cstdio>

@@ -4,7 +4,7 @@
 #include "windows/main_window.h"
 
 #include "charts/report_chart.h"
-#include "export/inspection_report.h"
+#include "export/table_report.h"
 #include "export/report_texts.h"
 #include "table/main_window_texts.h"
 #include "windows/report_title_dialog.h"

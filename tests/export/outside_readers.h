@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -149,6 +150,18 @@ inline int pdfPageCount(const QString& path)
         if (line.startsWith("Pages:"))
             return line.mid(6).trimmed().toInt();
     return -1;
+}
+
+// A line of a page's text (pdfText with its layout) that holds these cells in this order, one
+// after another; empty cells are passed over.
+inline QRegularExpression cellsInOrder(const QStringList& cells)
+{
+    QStringList parts;
+    for (const QString& cell : cells)
+        if (!cell.isEmpty())
+            parts << QRegularExpression::escape(cell);
+    return QRegularExpression(QStringLiteral("(^|\\s)") + parts.join(QStringLiteral("\\s+")) + QStringLiteral("(\\s|$)"),
+                              QRegularExpression::MultilineOption);
 }
 
 } // namespace quilex::test

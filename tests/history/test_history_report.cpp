@@ -106,16 +106,6 @@ protected:
     TempDir dir;
 };
 
-QRegularExpression cellsInOrder(const QStringList& cells)
-{
-    QStringList parts;
-    for (const QString& cell : cells)
-        if (!cell.isEmpty())
-            parts << QRegularExpression::escape(cell);
-    return QRegularExpression(QStringLiteral("(^|\\s)") + parts.join(QStringLiteral("\\s+")) + QStringLiteral("(\\s|$)"),
-                              QRegularExpression::MultilineOption);
-}
-
 // A status as the report writes it, from the word "history rates" writes.
 QString statusWordOf(const QString& token, bool english)
 {

@@ -90,17 +90,6 @@ void writeTable(const QString& path)
     ASSERT_TRUE(writeProjectFile(grid, path, 0, limits()).ok());
 }
 
-// A line of the page's text that holds these cells in this order, one after another.
-QRegularExpression cellsInOrder(const QStringList& cells)
-{
-    QStringList parts;
-    for (const QString& cell : cells)
-        if (!cell.isEmpty())
-            parts << QRegularExpression::escape(cell);
-    return QRegularExpression(QStringLiteral("(^|\\s)") + parts.join(QStringLiteral("\\s+")) + QStringLiteral("(\\s|$)"),
-                              QRegularExpression::MultilineOption);
-}
-
 QSet<QString> words(const QString& text)
 {
     QSet<QString> set;

@@ -1,4 +1,4 @@
-#include "export/inspection_report.h"
+#include "export/table_report.h"
 
 #include "export/report_texts.h"
 #include "history/history_tables.h"
