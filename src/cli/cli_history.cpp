@@ -545,6 +545,29 @@ std::optional<int> ratesOptions(const Options& o, QDate& asOf, RateChoice& rate)
     return std::nullopt;
 }
 
+// What rates, trend and report read of a history: its settings, every location's readings,
+// and the figures worked out from them.
+struct HistoryFigures {
+    HistorySettings settings;
+    std::vector<LocationMeasurements> measurements;
+    std::vector<LocationRates> rates;
+};
+
+// The figures on asOf at the rate chosen; the exit status when the history cannot be read.
+std::optional<int> readFigures(HistoryStore& store, RateChoice rate, QDate asOf, HistoryFigures& figures)
+{
+    auto settings = store.settings();
+    if (!settings)
+        return fileError(settings.error());
+    auto measurements = store.measurements();
+    if (!measurements)
+        return fileError(measurements.error());
+    figures.settings = std::move(settings).value();
+    figures.measurements = std::move(measurements).value();
+    figures.rates = historyRates(figures.settings, figures.measurements, rate, asOf);
+    return std::nullopt;
+}
+
 int runRates(const QStringList& args)
 {
     Common c;
@@ -561,13 +584,10 @@ int runRates(const QStringList& args)
     const auto store = open(c, status);
     if (!store)
         return status;
-    const auto settings = store->settings();
-    if (!settings)
-        return fileError(settings.error());
-    const auto measurements = store->measurements();
-    if (!measurements)
-        return fileError(measurements.error());
-    const std::vector<LocationRates> rates = historyRates(*settings, *measurements, rate, asOf);
+    HistoryFigures figures;
+    if (auto failed = readFigures(*store, rate, asOf, figures))
+        return *failed;
+    const std::vector<LocationRates>& rates = figures.rates;
     const QLocale locale = QLocale::system();
     const Rows rows{texts::ratesHeader(c.language), rates.size(),
                     [&](std::size_t r) { return ratesRow(rates[r], locale); }};
@@ -640,14 +660,10 @@ int runTrend(const QStringList& args)
     const auto store = open(c, status);
     if (!store)
         return status;
-    const auto settings = store->settings();
-    if (!settings)
-        return fileError(settings.error());
-    const auto measurements = store->measurements();
-    if (!measurements)
-        return fileError(measurements.error());
-    const std::vector<LocationRates> rates = historyRates(*settings, *measurements, rate, asOf);
-    const auto trend = trendOf(*key, rates, *measurements, *settings);
+    HistoryFigures figures;
+    if (auto failed = readFigures(*store, rate, asOf, figures))
+        return *failed;
+    const auto trend = trendOf(*key, figures.rates, figures.measurements, figures.settings);
     if (!trend)
         return historyUsage(Text(texts::NoSuchLocation).arg(locationText(*key)));
     TrendOptions options;
@@ -678,17 +694,14 @@ int runHistoryReport(const QStringList& args)
     const auto store = open(c, status);
     if (!store)
         return status;
-    auto settings = store->settings();
-    if (!settings)
-        return fileError(settings.error());
-    const auto measurements = store->measurements();
-    if (!measurements)
-        return fileError(measurements.error());
+    HistoryFigures figures;
+    if (auto failed = readFigures(*store, report.rate, report.asOf, figures))
+        return *failed;
     auto surveys = store->surveys();
     if (!surveys)
         return fileError(surveys.error());
-    report.rates = historyRates(*settings, *measurements, report.rate, report.asOf);
-    report.settings = std::move(settings).value();
+    report.rates = std::move(figures.rates);
+    report.settings = std::move(figures.settings);
     report.surveys = std::move(surveys).value();
     if (workbook) {
         auto readings = store->readings();
@@ -697,7 +710,7 @@ int runHistoryReport(const QStringList& args)
         report.readings = std::move(readings).value();
     } else {
         // The trend of every red and amber location after its group's table.
-        report.trend = trendPicture(*measurements, report.settings, report.rates, c.language, report.locale);
+        report.trend = trendPicture(figures.measurements, report.settings, report.rates, c.language, report.locale);
     }
     const Result<void> written = workbook ? writeHistoryWorkbook(report, out) : writeHistoryReportPdf(report, out);
     if (!written)
