@@ -1,5 +1,6 @@
 #include "table/project_file.h"
 
+#include "table/lasting_texts.h"
 #include "table/main_window_texts.h"
 #include "table/table_texts.h"
 #include "table/windows1251.h"
@@ -28,40 +29,62 @@ const std::uint8_t* bytesOf(QByteArrayView bytes, qsizetype offset)
     return reinterpret_cast<const std::uint8_t*>(bytes.data()) + offset;
 }
 
-// Most archive cells are short, and many are a single character (" ", a digit); those share
-// one string per byte value instead of allocating each.
+// Most archive cells are short, and many are a single character (" ", a digit); those are kept
+// for good, one per byte value.
 const std::array<QString, 256>& singleByteTexts()
 {
     static const std::array<QString, 256> texts = [] {
         std::array<QString, 256> t;
-        for (int b = 0; b < 256; ++b) {
+        for (int b = 1; b < 256; ++b) {
             const char byte = static_cast<char>(b);
-            t[static_cast<size_t>(b)] = windows1251::decode(QByteArrayView(&byte, 1));
+            t[static_cast<size_t>(b)] = lasting_texts::keep(windows1251::decode(QByteArrayView(&byte, 1)));
         }
         return t;
     }();
     return texts;
 }
 
+// The value of a cell that is a whole number up to lasting_texts::MaxNumber written as such
+// ("0", "2048", not "007"), or -1.
+int smallNumber(QByteArrayView text)
+{
+    if (text.isEmpty() || text.size() > 5 || (text[0] == '0' && text.size() > 1))
+        return -1;
+    unsigned value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    return value <= lasting_texts::MaxNumber ? static_cast<int>(value) : -1;
+}
+
 QString decodeCell(QByteArrayView text)
 {
+    if (const int value = smallNumber(text); value >= 0)
+        return lasting_texts::number(static_cast<unsigned>(value));
     // The writer never stores a zero byte; one that is there ends the text.
+    constexpr qsizetype Short = 32;
+    if (text.size() <= Short) {
+        char16_t chars[Short];
+        const qsizetype size = windows1251::decodeUntilZero(text, chars);
+        if (size <= 1)
+            return size == 0 ? QString() : singleByteTexts()[static_cast<unsigned char>(text[0])];
+        return QString(reinterpret_cast<const QChar*>(chars), size);
+    }
     if (const void* zero = std::memchr(text.data(), 0, static_cast<size_t>(text.size())))
-        text = text.first(static_cast<const char*>(zero) - text.data());
-    if (text.isEmpty())
-        return QString();
-    if (text.size() == 1)
-        return singleByteTexts()[static_cast<unsigned char>(text[0])];
+        return decodeCell(text.first(static_cast<const char*>(zero) - text.data()));
     return windows1251::decode(text);
 }
 
 // An archive column repeats its texts (materials, speeds, series, dates), so a cell whose bytes
-// were already read in its column shares that text instead of allocating its own; a QString
-// copy only counts a reference. The texts are found again by their bytes in a small table of
-// their own, where most cells, being at most eight bytes long, are compared as one word. A
-// column whose texts hardly repeat, such as the record numbers, stops looking after its first
-// cells: for the thousands of different thicknesses or times among 100,000 rows, finding a text
-// in a table that no longer fits the processor's cache costs more than making it anew.
+// were already read in its column shares that text instead of allocating its own. A text that
+// comes again is kept for good (lasting_texts), and its copies then count no reference. The
+// texts are found again by their bytes in a small table of their own, where most cells, being
+// at most eight bytes long, are compared as one word. A column whose texts hardly repeat, such
+// as the record numbers, stops looking after its first cells: for the thousands of different
+// thicknesses or times among 100,000 rows, finding a text in a table that no longer fits the
+// processor's cache costs more than making it anew.
 class ColumnTexts {
 public:
     // bytes: the whole of the file's bytes, which outlive the reading.
@@ -78,7 +101,7 @@ public:
 
     QString text(QByteArrayView bytes)
     {
-        if (!sharing_ || bytes.size() <= 1)
+        if (!sharing_ || bytes.size() <= 1 || smallNumber(bytes) >= 0)
             return decodeCell(bytes);
         if (++looked_ == Probe && found_ < Probe / 4) {
             sharing_ = false;
@@ -94,7 +117,12 @@ public:
                     && (bytes.size() <= 8 || (bytes.size() <= 16 && wordAt(slot.offset + slot.length - 8) == key.tail)
                         || std::memcmp(bytes_.data() + slot.offset + 8, bytes.data() + 8, size_t(bytes.size() - 8)) == 0)) {
                     ++found_;
-                    return texts_[static_cast<size_t>(slot.text)];
+                    Remembered& remembered = texts_[static_cast<size_t>(slot.text)];
+                    if (!remembered.lasting) {
+                        remembered.text = lasting_texts::keep(remembered.text);
+                        remembered.lasting = true;
+                    }
+                    return remembered.text;
                 }
             }
         }
@@ -116,6 +144,11 @@ private:
         std::uint32_t length = 0;
         std::uint32_t generation = 0; // the column it belongs to; other slots are free
         std::int32_t text = 0;        // in texts_
+    };
+
+    struct Remembered {
+        QString text;
+        bool lasting; // kept for good: only texts met twice, not every record number
     };
 
     static constexpr size_t MaxShared = 4096;
@@ -175,7 +208,7 @@ private:
         place({key.head, static_cast<std::uint32_t>(bytes.data() - bytes_.data()),
                static_cast<std::uint32_t>(bytes.size()), generation_, static_cast<std::int32_t>(texts_.size())},
               key.hash);
-        texts_.push_back(text);
+        texts_.push_back({text, false});
     }
 
     void grow()
@@ -190,7 +223,7 @@ private:
 
     QByteArrayView bytes_;
     std::vector<Slot> slots_; // a power of two of them, or none yet
-    std::vector<QString> texts_;
+    std::vector<Remembered> texts_;
     std::uint32_t generation_ = 0;
     int looked_ = 0;
     int found_ = 0;

@@ -109,6 +109,16 @@ QString decode(QByteArrayView bytes)
     return text;
 }
 
+qsizetype decodeUntilZero(QByteArrayView bytes, char16_t* out)
+{
+    const Tables& t = tables();
+    const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
+    qsizetype i = 0;
+    for (; i < bytes.size() && src[i] != 0; ++i)
+        out[i] = t.toUnicode[src[i]];
+    return i;
+}
+
 bool keepsBytes(QByteArrayView bytes)
 {
     const Tables& t = tables();

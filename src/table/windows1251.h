@@ -24,6 +24,9 @@ qsizetype encodeInto(QStringView text, char* out);
 
 // One character per byte; every byte has a character.
 QString decode(QByteArrayView bytes);
+// The same into out, which has room for bytes.size() characters, ending at the first zero byte
+// (which ends a text in a file); returns the characters written.
+qsizetype decodeUntilZero(QByteArrayView bytes, char16_t* out);
 
 // True when encode(decode(bytes)) gives back the very same bytes: no zero byte, and no byte
 // without a character of its own (which would come back as "?").

@@ -323,6 +323,49 @@ TEST(ProjectFile, ReadingStraightIntoTheGridGivesWhatParsingAndApplyingGives)
     EXPECT_EQ(snapshot(grid), snapshot(filledTable()));
 }
 
+// Cells that look like numbers, texts that repeat and texts with a zero byte in them are read
+// as their bytes say, whatever way each is made: "007" stays "007" and 65536 stays 65536. A text
+// that repeats is shared by its cells, yet changing one cell changes no other, and a table keeps
+// its texts when another table is read and thrown away.
+TEST(ProjectFile, NumbersRepeatsAndZeroBytesReadAsWritten)
+{
+    const auto cell = [](const QByteArray& text) { return le32(qint32(text.size())) + text; };
+    const QList<QByteArray> numbers{"0", "007", "65535", "65536", "-1", "+5", "12 ", "00", "99999", "1e3"};
+    const QByteArray longWithZero = QByteArray(35, 'x') + QByteArray("\0yz", 3) + QByteArray(2, 'w');
+    const QList<QByteArray> zeros{QByteArray("a\0b", 3), QByteArray(1, '\0'), longWithZero, "\xC0"};
+    constexpr int Rows = 1200; // more than the first look of a column that shares its texts
+    QByteArray bytes = le32(3) + le32(Rows);
+    for (int r = 0; r < Rows; ++r)
+        bytes += cell(numbers[r % numbers.size()]);
+    for (int r = 0; r < Rows; ++r)
+        bytes += cell(r % 2 ? "\xF1\xF2\xE0\xEB\xFC 1" : zeros[(r / 2) % zeros.size()]);
+    for (int r = 0; r < Rows; ++r)
+        bytes += cell(QByteArray::number(r % 3 ? 1000 + r : 70000 + r));
+
+    const QStringList numberTexts{"0", "007", "65535", "65536", "-1", "+5", "12 ", "00", "99999", "1e3"};
+    const QStringList zeroTexts{"a", "", QString(35, u'x'), "А"};
+    StringGrid grid(1, 1, 0, 0);
+    ASSERT_TRUE(readProjectBytes(bytes, grid, 1).ok());
+    const auto expectTable = [&](const StringGrid& table) {
+        for (int r = 0; r < Rows; ++r) {
+            ASSERT_EQ(table.cell(0, r), numberTexts[r % numberTexts.size()]) << r;
+            ASSERT_EQ(table.cell(1, r), r % 2 ? QStringLiteral("сталь 1") : zeroTexts[(r / 2) % zeroTexts.size()]) << r;
+            ASSERT_EQ(table.cell(2, r), QString::number(r % 3 ? 1000 + r : 70000 + r)) << r;
+        }
+    };
+    expectTable(grid);
+
+    StringGrid other(1, 1, 0, 0);
+    ASSERT_TRUE(readProjectBytes(bytes, other, 1).ok());
+    other.setCell(1, 1, QStringLiteral("чугун"));
+    QString copy = other.cell(1, 3);
+    copy[0] = u'С';
+    EXPECT_EQ(other.cell(1, 1), QStringLiteral("чугун"));
+    EXPECT_EQ(other.cell(1, 3), QStringLiteral("сталь 1"));
+    other = StringGrid(1, 1, 0, 0);
+    expectTable(grid);
+}
+
 // The codec's answer for every byte: only the zero byte, and a byte without a character of its
 // own, would not come back as itself; the check the sort asks of every text agrees.
 TEST(ProjectFile, EveryByteComesBackUnlessZeroOrWithoutACharacter)
