@@ -147,6 +147,7 @@ TEST_P(Screenshot, UpdatePaintsThePictureSavesItAsBitmapAndCopiesIt)
     // A new pen colour waits for the next picture; that one overwrites the same file.
     TForm5::selectColour(form.ColorBox1, Qt::red);
     EXPECT_EQ(form.picture().pixel(0, 0), black);
+    ASSERT_TRUE(waitFor([&] { return !runner.busy(); })); // the first exchange has returned
     update(form);
     ASSERT_TRUE(waitFor([&] { return !form.downloading(); }));
     EXPECT_EQ(form.picture().pixel(0, 0), qRgb(255, 0, 0));
@@ -316,7 +317,9 @@ TEST(ScreenshotAgain, ASecondUpdateDoesNotTakeThePreviousDownloadsHundredForItsO
     form.Timer1->setInterval(20);
     form.show();
     update(form);
-    ASSERT_TRUE(waitFor([&] { return !form.downloading(); }));
+    // The picture is taken at 100, a moment before the exchange has returned; a press until then
+    // starts nothing.
+    ASSERT_TRUE(waitFor([&] { return !form.downloading() && !runner.busy(); }));
     const QImage first = form.picture();
     ASSERT_EQ(form.CGauge1->value(), 100);
 
