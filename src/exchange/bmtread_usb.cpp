@@ -224,17 +224,17 @@ void BMTreadUSB::setIdle(bool idle)
 {
     if (QThread::currentThread() != this)
         return;
-    setPriority(idle ? QThread::IdlePriority : QThread::NormalPriority);
-#ifdef SCHED_IDLE
-    // Qt puts an idle thread into the kernel's idle class but leaves it there when it is given a
-    // normal priority again: the records would then be read only while the machine has nothing
-    // else to do. Back to the normal class by hand.
-    int policy = 0;
+#ifdef SCHED_BATCH
+    // Linux has no priority below the normal one that still gets its turn. Its idle class runs a
+    // thread only while nothing else wants the processor: with other programs keeping it busy,
+    // a connection or a material read stood still for seconds after a pause, and a gauge that
+    // answers looked silent. The batch class gives the idle steps their share all the same and
+    // lets the window's thread go first when both wake; the exchange waits on the link nearly
+    // all the time either way. Any thread may move between the two classes.
     sched_param param{};
-    if (!idle && pthread_getschedparam(pthread_self(), &policy, &param) == 0 && policy == SCHED_IDLE) {
-        param.sched_priority = 0;
-        (void)pthread_setschedparam(pthread_self(), SCHED_OTHER, &param);
-    }
+    (void)pthread_setschedparam(pthread_self(), idle ? SCHED_BATCH : SCHED_OTHER, &param);
+#else
+    setPriority(idle ? QThread::IdlePriority : QThread::NormalPriority);
 #endif
 }
 

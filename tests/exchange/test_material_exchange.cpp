@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <numeric>
 #include <thread>
@@ -56,6 +57,40 @@ TEST_P(MaterialExchange, ReadFillsTheGridAndTheNames)
     if (GetParam() == Transport::Pipes) {
         EXPECT_EQ(pacing.pausesMs(), (std::vector<int>{50, 50, 50}));
     }
+}
+
+// The steps that run at a low priority (the connection, the materials, the picture) still get
+// their turn while other programs keep every core busy: a gauge that answers must not look
+// silent on a loaded machine.
+TEST_P(MaterialExchange, AReadAtLowPriorityStillGetsItsTurnOnABusyMachine)
+{
+    SimGauge gauge(GetParam());
+    auto state = gauge.makeState(pacing);
+    state->ArchiveRequested = false;
+    state->ReadMaterialsFirst = false;
+    const auto timedRead = [&] {
+        Recorder recorder(*state);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(runExchange(*state, recorder, Mode::ReadMaterials, nullptr, false, 30000), ExchangeOutcome::Completed);
+        return std::chrono::steady_clock::now() - start;
+    };
+    const auto quiet = timedRead();
+
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> busy;
+    for (unsigned i = 0; i < 3 * std::max(2u, std::thread::hardware_concurrency()); ++i)
+        busy.emplace_back([&stop] {
+            while (!stop.load(std::memory_order_relaxed)) {
+            }
+        });
+    auto loaded = quiet - quiet;
+    for (int read = 0; read < 3; ++read)
+        loaded += timedRead();
+    stop = true;
+    for (std::thread& thread : busy)
+        thread.join();
+    // Its share of the processors, not what is left when nobody else wants them (seconds).
+    EXPECT_LT(loaded, 3 * (5 * quiet + std::chrono::milliseconds(300)));
 }
 
 // The thread hands over typed data and touches no grid: with none at all, a material read
