@@ -22,7 +22,6 @@
 #include <QScatterSeries>
 #include <QScreen>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QToolTip>
 #include <QValueAxis>
 
@@ -31,33 +30,8 @@ using namespace quilex::test;
 
 namespace {
 
-// The QApplication on an offscreen screen the size of the small laptop screen the window must
-// fit; under a real display (the screenshots) the display's own.
-class SmallScreenEnvironment final : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
-            QFile config(folder_.filePath(QStringLiteral("screen.json")));
-            if (config.open(QIODevice::WriteOnly))
-                config.write(R"({"windowFrameMargins": true, "screens": [{"name": "laptop", "x": 0, "y": 0,
-                                 "width": 1366, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-            config.close();
-            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toUtf8());
-        }
-        static int argc = 1;
-        static char name[] = "quilex-chart-window-tests";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    QTemporaryDir folder_;
-    std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new SmallScreenEnvironment);
+[[maybe_unused]] auto* const environment =
+    ::testing::AddGlobalTestEnvironment(new LaptopScreenEnvironment({.frameMargins = true}));
 
 // A table of a few hundred readings in eight series, as a download leaves it.
 void fillTable(StringGrid& grid, int rows)

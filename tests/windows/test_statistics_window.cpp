@@ -38,38 +38,8 @@ using namespace quilex::test;
 
 namespace {
 
-// The QApplication, on the offscreen platform with one screen of the size the window must fit.
-class ScreenEnvironment final : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        if (qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("offscreen")) {
-            const double scale = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
-                                     ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
-                                     : 1.0;
-            QFile config(QString::fromStdString(dir_.file("screen.json")));
-            EXPECT_TRUE(config.open(QIODevice::WriteOnly));
-            config.write(QStringLiteral("{\"screens\": [{\"name\": \"laptop\", \"x\": 0, \"y\": 0, \"width\": %1, "
-                                        "\"height\": %2, \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}]}")
-                             .arg(qRound(1366 * scale))
-                             .arg(qRound(768 * scale))
-                             .toUtf8());
-            config.close();
-            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toUtf8());
-        }
-        static int argc = 1;
-        static char name[] = "quilex-statistics-window-tests";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    TempDir dir_;
-    std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new ScreenEnvironment);
+[[maybe_unused]] auto* const environment =
+    ::testing::AddGlobalTestEnvironment(new LaptopScreenEnvironment({.scaled = true}));
 
 void savePicture(QWidget* window, const QString& name)
 {

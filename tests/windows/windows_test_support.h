@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -33,6 +35,45 @@ public:
 
 private:
     std::unique_ptr<QApplication> app_;
+};
+
+// The same for windows that must fit the small laptop screen: on the offscreen platform one
+// screen of 1366 x 768 (times QT_SCALE_FACTOR when scaled, as the window's pixels grow with it),
+// with the window manager's frame around windows when asked; under a real display (the
+// screenshots) the display's own.
+class LaptopScreenEnvironment final : public ::testing::Environment {
+public:
+    struct Screen {
+        bool frameMargins = false;
+        bool scaled = false;
+    };
+    explicit LaptopScreenEnvironment(Screen screen) : screen_(screen) {}
+
+    void SetUp() override
+    {
+        if (qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("offscreen")) {
+            const double scale = screen_.scaled && qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+                                     ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+                                     : 1.0;
+            QFile config(folder_.filePath(QStringLiteral("screen.json")));
+            EXPECT_TRUE(config.open(QIODevice::WriteOnly));
+            config.write(QStringLiteral("{%1\"screens\": [{\"name\": \"laptop\", \"x\": 0, \"y\": 0, \"width\": %2, "
+                                        "\"height\": %3, \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}]}")
+                             .arg(screen_.frameMargins ? QStringLiteral("\"windowFrameMargins\": true, ") : QString())
+                             .arg(qRound(1366 * scale))
+                             .arg(qRound(768 * scale))
+                             .toUtf8());
+            config.close();
+            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toUtf8());
+        }
+        application_.SetUp();
+    }
+    void TearDown() override { application_.TearDown(); }
+
+private:
+    Screen screen_;
+    QTemporaryDir folder_;
+    QtApplicationEnvironment application_;
 };
 
 // Runs the event loop until done() holds or limitMs pass; tells whether it holds.
